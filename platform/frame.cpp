@@ -1,0 +1,1 @@
+// frame.cpp -- shared backend

@@ -1,0 +1,1 @@
+// audio.cpp -- sdl backend

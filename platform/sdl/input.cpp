@@ -1,0 +1,1 @@
+// input.cpp -- sdl backend

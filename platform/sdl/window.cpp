@@ -1,0 +1,1 @@
+// window.cpp -- sdl backend

@@ -1,0 +1,120 @@
+// control.cpp -- song start and stop, tempo, and the music position
+
+#include "player/control.h"
+
+#include <new>
+
+#include "player/list.h"
+#include "player/mixer/mixer.h"
+#include "player/mixer/output.h"
+#include "player/replay/replay.h"
+
+namespace player {
+
+namespace {
+
+Song* playing_list_head()
+{
+    static Song head{};
+    static const bool linked = [] {
+        list_init(&head);
+        return true;
+    }();
+    (void)linked;
+    return &head;
+}
+
+std::atomic<Song*> music_song{nullptr};
+
+}  // namespace
+
+Song* playing_songs()
+{
+    return playing_list_head();
+}
+
+bool song_stop(Song* song)
+{
+    if (song == nullptr) return false;
+    MixerExclusion exclusion;
+    list_unlink(song);
+    song->playing = 0;
+    if (song->channels != nullptr) {
+        for (int32_t i = 0; i < song->channel_count; ++i) voice_stop(i);
+        delete[] song->channels;
+        song->channels = nullptr;
+    }
+    return true;
+}
+
+bool song_start(Song* song)
+{
+    if (song == nullptr) return false;
+    // Channel i drives voice i, so a song can use at most the whole pool.
+    if (song->channel_count < 0 || song->channel_count > VOICE_COUNT) return false;
+    MixerExclusion exclusion;
+    song_stop(song);
+
+    song->global_volume = song->initial_global_volume;
+    song->next_order = -1;
+    song->next_row = -1;
+    song->speed = song->default_speed;
+    song->row = 0;
+    song->order = 0;
+    song->tick_samples_left = 0;
+    song->tick = 0;
+    song->pattern_delay = 0;
+    song->song_looped = 0;
+    song_set_bpm(song, song->default_bpm);
+
+    if (song->channel_count > 0) {
+        song->channels = new (std::nothrow) Channel[static_cast<size_t>(song->channel_count)]{};
+        if (song->channels == nullptr) return false;
+        Voice* pool = voice_pool();
+        for (int32_t i = 0; i < song->channel_count; ++i) {
+            song->channels[i].voice = pool != nullptr ? &pool[i] : nullptr;
+            song->channels[i].voice_index = i;
+        }
+    }
+    list_insert_before(song, playing_list_head());
+    song->playing = 1;
+    return true;
+}
+
+void song_set_bpm(Song* song, int32_t bpm)
+{
+    if (song == nullptr) return;
+    // A module header may carry 0 or a negative tempo; the mixing thread needs a positive
+    // tick length, so those play at the slowest tempo.
+    if (bpm < 1) bpm = 1;
+    song->bpm = bpm;
+    // The single-precision constants are part of the arithmetic: 0.4f and 0.001f widened.
+    const double frames = 1000.0 / (bpm * static_cast<double>(0.4f)) * output_rate() *
+                          static_cast<double>(0.001f);
+    const int32_t per_tick = static_cast<int32_t>(frames);
+    song->samples_per_tick = per_tick > 0 ? per_tick : 1;
+}
+
+int32_t song_order(const Song* song)
+{
+    return song != nullptr ? song->order.load(std::memory_order_relaxed) : 0;
+}
+
+int32_t song_row(const Song* song)
+{
+    return song != nullptr ? song->row.load(std::memory_order_relaxed) : 0;
+}
+
+void set_music_song(Song* song)
+{
+    music_song.store(song, std::memory_order_relaxed);
+}
+
+uint16_t music_position()
+{
+    const Song* song = music_song.load(std::memory_order_relaxed);
+    if (song == nullptr) return 0;
+    return static_cast<uint16_t>(((song_order(song) & 255) << 8) | (song_row(song) & 255));
+}
+
+}  // namespace player

@@ -1,0 +1,26 @@
+// control.h -- starting and stopping songs, tempo, and where the song is
+#pragma once
+#include <cstdint>
+
+#include "player/xm.h"
+
+namespace player {
+
+// Restarts the song from order 0 with fresh channels bound to the voice pool and links it
+// into the playing list. False for a null song, no voice pool or too many channels.
+bool song_start(Song* song);
+bool song_stop(Song* song);
+// samples_per_tick for `bpm` at the current output rate; a bpm below 1 counts as 1.
+void song_set_bpm(Song* song, int32_t bpm);
+int32_t song_order(const Song* song);
+int32_t song_row(const Song* song);
+
+// The head of the playing-songs list the mixing thread walks.
+Song* playing_songs();
+
+// The song whose position music_position reports (the show's one song; may be null).
+void set_music_song(Song* song);
+// (order mod 256) << 8 | (row mod 256) of that song; 0 without one.
+uint16_t music_position();
+
+}  // namespace player

@@ -1,0 +1,1 @@
+// mixer.cpp -- voice pool and the linear-interpolating mixer

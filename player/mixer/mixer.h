@@ -1,0 +1,53 @@
+// mixer.h -- the voice pool and the software mixer: 32.32 resampling with linear
+// interpolation, gain ramps and the three loop kinds, into a float stereo buffer
+#pragma once
+#include <cstdint>
+
+#include "player/xm.h"
+
+namespace player {
+
+constexpr int32_t VOICE_COUNT = 256;
+
+struct Voice {
+    Voice* next;  // active-voice list
+    Voice* prev;
+    int32_t index;      // 0..255
+    int32_t volume;     // last volume from the replay, 0..127 (up to 255 for loud Cxx)
+    int32_t frequency;  // Hz
+    int32_t panning;    // 0..255
+    uint32_t start_offset;  // frame where the next voice_play starts
+    Sample* sample;         // null: silent
+    uint8_t gain_left, gain_right;  // targets 0..255
+    uint32_t position;       // 32.32 play position, integer part (frames)
+    uint32_t position_frac;
+    uint32_t step_frac;      // 32.32 advance per output frame
+    uint32_t step;
+    int32_t direction;  // 1 forward, 2 backward (ping-pong)
+    uint8_t ramp_target_left, ramp_target_right;
+    uint8_t current_left, current_right;  // gains applied at the end of the last stretch
+    float ramp_step_left, ramp_step_right;
+    int32_t ramp_frames;  // frames of the running ramp still to mix; 0: none
+};
+
+// Creates the 256 zero-filled voices linked in index order into the active-voice list, and
+// the ramp length for `rate` frames per second. False if memory runs out. sound_open calls it;
+// tests call it directly.
+bool voice_pool_create(int32_t rate);
+void voice_pool_destroy();
+Voice* voice_pool();          // the 256 voices, or null while no pool exists
+Voice* active_voices();       // the list head to hand to mix_voices
+int32_t output_rate();        // frames per second of the pool; 44100 before any pool
+int32_t ramp_length();        // R = rate * 128 / 44100
+
+// Adds `frames` stereo frames (left, right floats) of every voice on the list to destination.
+void mix_voices(float* destination, Voice* list_head, int32_t frames);
+// Rounds (ties to even) and clamps 2 * frames floats to signed 16-bit.
+void mix_to_pcm16(int16_t* destination, const float* source, int32_t frames);
+
+// Starts `sample` on the voice at its start_offset; the voice's index, or -1 without a pool
+// or sample.
+int32_t voice_play(int32_t voice_index, Sample* sample);
+bool voice_stop(int32_t voice_index);
+
+}  // namespace player

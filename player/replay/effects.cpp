@@ -1,0 +1,1 @@
+// effects.cpp -- the volume column and the effect column

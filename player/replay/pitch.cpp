@@ -1,0 +1,1 @@
+// pitch.cpp -- periods, frequencies, envelopes and vibratos

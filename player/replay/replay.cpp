@@ -1,0 +1,1 @@
+// replay.cpp -- tick sequencing, notes and instruments

@@ -1,0 +1,1 @@
+// stream.cpp -- the stream callback table and the memory stream

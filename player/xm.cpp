@@ -1,0 +1,1 @@
+// xm.cpp -- the XM loader

@@ -1,0 +1,123 @@
+// xm.h -- a loaded XM module: song, patterns, instruments and samples, with the player state
+//
+// Records are zero-filled when allocated and owned by the record that points to them: a Song
+// owns its patterns, instruments, samples and channels. Sample data is always signed 16-bit
+// after loading, delta-decoded, with the frame after the loop end patched for interpolation.
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+namespace player {
+
+struct Channel;
+struct Song;
+
+// Supplies raw (not delta-coded) sample data instead of the stream; see song_load.
+using SampleReader = void (*)(void* destination, int32_t byte_count, int32_t bits,
+                              int32_t instrument_index, int32_t sample_index);
+
+constexpr uint8_t NOTE_KEY_OFF = 255;  // the file's note 97
+
+struct Cell {
+    uint8_t note;        // 0 none, 1..96, NOTE_KEY_OFF
+    uint8_t instrument;  // 0 none, 1..128
+    uint8_t volume;      // volume column byte
+    uint8_t effect;
+    uint8_t parameter;
+};
+static_assert(sizeof(Cell) == 5);
+
+struct Pattern {
+    int32_t rows;
+    Cell* cells;  // rows * channel_count cells, row by row
+};
+
+// loop_kind bits, tested bit-wise by the mixer.
+constexpr uint8_t LOOP_NONE = 1;
+constexpr uint8_t LOOP_FORWARD = 2;
+constexpr uint8_t LOOP_PINGPONG = 4;
+constexpr int32_t LOOP_SAVED_NONE = INT32_MIN;  // loop_saved when no frame was patched
+
+struct Sample {
+    int16_t* data;         // length + 8 frames; null when length is 0
+    uint32_t length;       // frames
+    uint32_t loop_start;   // frames; 0 without a loop
+    uint32_t loop_length;  // frames; == length without a loop, so the loop end is where playback stops
+    uint8_t volume;        // 0..64
+    int8_t finetune;
+    int32_t loop_saved;    // the frame the loop fix-up overwrote, or LOOP_SAVED_NONE
+    int32_t panning;       // 0..255
+    uint8_t bits;          // 8 or 16 as in the file; 16 once loaded
+    uint8_t loop_kind;     // LOOP_NONE, LOOP_FORWARD or LOOP_PINGPONG (0 for empty_sample)
+    int8_t relative_note;
+};
+
+struct EnvelopePoint {
+    uint16_t tick;
+    uint16_t value;  // 0..64
+};
+
+struct Instrument {
+    int32_t sample_count;   // 0..16
+    Sample* samples[16];    // slots from sample_count on point at empty_sample
+    uint8_t note_sample[96];
+    EnvelopePoint volume_envelope[12];
+    EnvelopePoint panning_envelope[12];
+    uint8_t volume_points, panning_points;
+    uint8_t volume_sustain, volume_loop_start, volume_loop_end;
+    uint8_t panning_sustain, panning_loop_start, panning_loop_end;
+    uint8_t volume_type, panning_type;  // bit 0 on, bit 1 sustain, bit 2 loop
+    uint8_t vibrato_type, vibrato_sweep, vibrato_depth, vibrato_rate;
+    uint16_t fadeout;  // the file's value doubled
+};
+
+// All zero: no data, length 0. A voice given it stops at once. Never released.
+extern Sample empty_sample;
+
+constexpr uint16_t FLAG_LINEAR = 1;  // Song::flags bit 0: linear frequency table
+
+struct Song {
+    Song* next;  // playing-songs list; self-linked while not playing
+    Song* prev;
+    Pattern* patterns;        // pattern_slots records
+    Instrument* instruments;  // instrument_count records
+    Channel* channels;        // channel_count records while started, else null
+    int32_t tick_samples_left;  // output frames left in the current tick
+    int32_t samples_per_tick;
+    int16_t song_length;
+    int16_t restart_position;
+    int16_t channel_count;
+    int32_t patterns_used;  // 1 + highest pattern number in the played orders
+    int32_t pattern_slots;  // max(file patterns, patterns_used)
+    int16_t instrument_count;
+    uint16_t flags;
+    int16_t default_speed;
+    int16_t default_bpm;
+    uint8_t order_table[256];
+    uint8_t initial_global_volume;
+    int32_t global_volume;  // 0..64
+    uint8_t global_volslide_memory;
+    uint8_t playing;
+    uint8_t song_looped;  // set when the order ran past the end to restart_position
+    int32_t tick;
+    int32_t speed;
+    int32_t bpm;
+    // Written by the mixing thread, read by the main thread without a lock.
+    std::atomic<int32_t> row;
+    std::atomic<int32_t> order;
+    int32_t pattern_delay;
+    int32_t next_row;    // -1 for none
+    int32_t next_order;  // -1 for none
+    void (*tick_handler)(Song* song);
+    SampleReader sample_reader;
+};
+
+// Opens `name` through the installed stream and parses it; null on any failure.
+Song* song_load(const char* name, SampleReader sample_reader);
+struct Stream;
+bool xm_parse(Song* song, Stream* stream);
+// Stops the song (out of the mixer's way) and releases it with everything it owns.
+bool song_free(Song* song);
+void sample_free(Sample* sample);
+
+}  // namespace player

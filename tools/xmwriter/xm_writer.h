@@ -1,0 +1,239 @@
+// xm_writer.h -- builds XM module bytes from plain records (used by assetgen and the tests)
+//
+// Header-only and standard library only. Sample frames are given plainly; the writer
+// delta-codes them. Loop points are in frames. Patterns are packed the usual way: a cell
+// with every field set is stored whole, any other cell as a mask byte and its set fields.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace xmwriter {
+
+struct Cell {
+    uint8_t note = 0;  // 1..96, 97 key off
+    uint8_t instrument = 0;
+    uint8_t volume = 0;
+    uint8_t effect = 0;
+    uint8_t parameter = 0;
+};
+
+struct Pattern {
+    int rows = 64;
+    std::vector<Cell> cells;  // rows * channels, row by row; missing cells are empty
+
+    Cell& at(int row, int channel, int channels)
+    {
+        const size_t index = static_cast<size_t>(row) * static_cast<size_t>(channels) +
+                             static_cast<size_t>(channel);
+        if (cells.size() <= index) cells.resize(static_cast<size_t>(rows) * static_cast<size_t>(channels));
+        return cells[index];
+    }
+};
+
+struct Envelope {
+    std::vector<std::pair<uint16_t, uint16_t>> points;  // (tick, value)
+    uint8_t sustain = 0, loop_start = 0, loop_end = 0;
+    uint8_t type = 0;  // bit 0 on, bit 1 sustain, bit 2 loop
+};
+
+constexpr uint8_t SAMPLE_NO_LOOP = 0;
+constexpr uint8_t SAMPLE_FORWARD = 1;
+constexpr uint8_t SAMPLE_PINGPONG = 2;
+
+struct Sample {
+    std::string name;
+    std::vector<int16_t> frames;  // 8-bit samples: values -128..127
+    bool sixteen_bit = false;
+    uint32_t loop_start = 0;   // frames
+    uint32_t loop_length = 0;  // frames
+    uint8_t loop = SAMPLE_NO_LOOP;
+    uint8_t volume = 64;
+    int8_t finetune = 0;
+    uint8_t panning = 128;
+    int8_t relative_note = 0;
+};
+
+struct Instrument {
+    std::string name;
+    std::vector<Sample> samples;
+    std::array<uint8_t, 96> note_sample{};
+    Envelope volume, panning;
+    uint8_t vibrato_type = 0, vibrato_sweep = 0, vibrato_depth = 0, vibrato_rate = 0;
+    uint16_t fadeout = 0;
+};
+
+struct Module {
+    std::string name = "untitled";
+    std::string tracker = "quorbela xmwriter";
+    int channels = 4;
+    uint16_t flags = 1;  // bit 0: linear frequency table
+    uint16_t speed = 6;
+    uint16_t bpm = 125;
+    uint16_t restart = 0;
+    std::vector<uint8_t> orders;
+    std::vector<Pattern> patterns;
+    std::vector<Instrument> instruments;
+};
+
+class ByteWriter {
+public:
+    std::vector<uint8_t> bytes;
+
+    void u8(uint32_t v) { bytes.push_back(static_cast<uint8_t>(v)); }
+    void u16(uint32_t v)
+    {
+        u8(v & 255);
+        u8((v >> 8) & 255);
+    }
+    void u32(uint32_t v)
+    {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    }
+    void text(const std::string& s, size_t size, char pad = 0)
+    {
+        for (size_t i = 0; i < size; ++i) u8(i < s.size() ? static_cast<uint8_t>(s[i]) : static_cast<uint8_t>(pad));
+    }
+    void zeros(size_t n) { bytes.insert(bytes.end(), n, 0); }
+    void patch_u16(size_t at, uint32_t v)
+    {
+        bytes[at] = static_cast<uint8_t>(v & 255);
+        bytes[at + 1] = static_cast<uint8_t>((v >> 8) & 255);
+    }
+};
+
+inline std::vector<uint8_t> pack_cells(const Pattern& pattern, int channels)
+{
+    ByteWriter w;
+    const size_t count = static_cast<size_t>(pattern.rows) * static_cast<size_t>(channels);
+    for (size_t i = 0; i < count; ++i) {
+        const Cell c = i < pattern.cells.size() ? pattern.cells[i] : Cell{};
+        if (c.note && c.instrument && c.volume && c.effect && c.parameter && c.note < 0x80) {
+            w.u8(c.note);
+            w.u8(c.instrument);
+            w.u8(c.volume);
+            w.u8(c.effect);
+            w.u8(c.parameter);
+            continue;
+        }
+        uint8_t mask = 0x80;
+        if (c.note) mask |= 1;
+        if (c.instrument) mask |= 2;
+        if (c.volume) mask |= 4;
+        if (c.effect) mask |= 8;
+        if (c.parameter) mask |= 16;
+        w.u8(mask);
+        if (c.note) w.u8(c.note);
+        if (c.instrument) w.u8(c.instrument);
+        if (c.volume) w.u8(c.volume);
+        if (c.effect) w.u8(c.effect);
+        if (c.parameter) w.u8(c.parameter);
+    }
+    return w.bytes;
+}
+
+// Frames as the file stores them: delta-coded bytes (8-bit) or words (16-bit).
+inline std::vector<uint8_t> sample_bytes(const Sample& sample)
+{
+    ByteWriter w;
+    int32_t previous = 0;
+    for (int16_t frame : sample.frames) {
+        if (sample.sixteen_bit) {
+            w.u16(static_cast<uint16_t>(frame - previous));
+        } else {
+            w.u8(static_cast<uint8_t>(frame - previous));
+        }
+        previous = frame;
+    }
+    return w.bytes;
+}
+
+inline void write_envelope_points(ByteWriter& w, const Envelope& e)
+{
+    for (size_t i = 0; i < 12; ++i) {
+        w.u16(i < e.points.size() ? e.points[i].first : 0);
+        w.u16(i < e.points.size() ? e.points[i].second : 0);
+    }
+}
+
+inline std::vector<uint8_t> write(const Module& m)
+{
+    ByteWriter w;
+    w.text("Extended Module: ", 17);
+    w.text(m.name, 20);
+    w.u8(0x1A);
+    w.text(m.tracker, 20);
+    w.u16(0x0104);
+    w.u32(276);  // header size counted from here: 20 bytes of fields and the order table
+    w.u16(static_cast<uint32_t>(m.orders.size()));
+    w.u16(m.restart);
+    w.u16(static_cast<uint32_t>(m.channels));
+    w.u16(static_cast<uint32_t>(m.patterns.size()));
+    w.u16(static_cast<uint32_t>(m.instruments.size()));
+    w.u16(m.flags);
+    w.u16(m.speed);
+    w.u16(m.bpm);
+    for (size_t i = 0; i < 256; ++i) w.u8(i < m.orders.size() ? m.orders[i] : 0);
+
+    for (const Pattern& p : m.patterns) {
+        const std::vector<uint8_t> packed = pack_cells(p, m.channels);
+        w.u32(9);
+        w.u8(0);
+        w.u16(static_cast<uint32_t>(p.rows));
+        w.u16(static_cast<uint32_t>(packed.size()));
+        w.bytes.insert(w.bytes.end(), packed.begin(), packed.end());
+    }
+
+    for (const Instrument& ins : m.instruments) {
+        const size_t start = w.bytes.size();
+        const bool has_samples = !ins.samples.empty();
+        w.u32(has_samples ? 263 : 29);
+        w.text(ins.name, 22);
+        w.u8(0);
+        w.u16(static_cast<uint32_t>(ins.samples.size()));
+        if (!has_samples) continue;
+        w.u32(40);
+        for (uint8_t s : ins.note_sample) w.u8(s);
+        write_envelope_points(w, ins.volume);
+        write_envelope_points(w, ins.panning);
+        w.u8(static_cast<uint32_t>(ins.volume.points.size()));
+        w.u8(static_cast<uint32_t>(ins.panning.points.size()));
+        w.u8(ins.volume.sustain);
+        w.u8(ins.volume.loop_start);
+        w.u8(ins.volume.loop_end);
+        w.u8(ins.panning.sustain);
+        w.u8(ins.panning.loop_start);
+        w.u8(ins.panning.loop_end);
+        w.u8(ins.volume.type);
+        w.u8(ins.panning.type);
+        w.u8(ins.vibrato_type);
+        w.u8(ins.vibrato_sweep);
+        w.u8(ins.vibrato_depth);
+        w.u8(ins.vibrato_rate);
+        w.u16(ins.fadeout);
+        w.zeros(263 - (w.bytes.size() - start));
+        for (const Sample& s : ins.samples) {
+            const uint32_t scale = s.sixteen_bit ? 2 : 1;
+            w.u32(static_cast<uint32_t>(s.frames.size()) * scale);
+            w.u32(s.loop_start * scale);
+            w.u32(s.loop_length * scale);
+            w.u8(s.volume);
+            w.u8(static_cast<uint8_t>(s.finetune));
+            w.u8(static_cast<uint32_t>(s.loop) | (s.sixteen_bit ? 16u : 0u));
+            w.u8(s.panning);
+            w.u8(static_cast<uint8_t>(s.relative_note));
+            w.u8(0);
+            w.text(s.name, 22);
+        }
+        for (const Sample& s : ins.samples) {
+            const std::vector<uint8_t> data = sample_bytes(s);
+            w.bytes.insert(w.bytes.end(), data.begin(), data.end());
+        }
+    }
+    return w.bytes;
+}
+
+}  // namespace xmwriter
