@@ -85,7 +85,7 @@ void draw_status(uint64_t elapsed, uint64_t total, int32_t rate, int32_t order, 
     char bar[WIDTH + 1];
     for (uint64_t i = 0; i < WIDTH; ++i) bar[i] = i < filled ? '#' : '-';
     bar[WIDTH] = '\0';
-    char now[16], all[16];
+    char now[48], all[48];
     show_time(now, sizeof now, elapsed, rate);
     show_time(all, sizeof all, total, rate);
     std::printf("\r[%s] %s / %s  order %3d/%d  row %3d ", bar, now, all, order, orders, row);
