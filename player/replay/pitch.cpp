@@ -87,14 +87,16 @@ int32_t note_to_period(int32_t note, int8_t finetune, bool linear)
 
 int32_t channel_frequency(int32_t period, int32_t period_offset, bool linear)
 {
-    const int64_t effective = static_cast<int64_t>(period) + period_offset;
     if (linear) {
-        const double exponent = static_cast<double>(4608 - effective) * LINEAR_OCTAVE;
+        // The offset counts upwards here: a positive offset raises the pitch.
+        const int64_t above = 4608 - static_cast<int64_t>(period) + period_offset;
+        const double exponent = static_cast<double>(above) * LINEAR_OCTAVE;
         const double hz = 8363.0 * std::exp2(exponent);
         // Slides can push the period far out; keep the conversion defined, the setter clamps.
         if (!(hz < 2147483647.0)) return INT32_MAX;
         return static_cast<int32_t>(hz);
     }
+    const int64_t effective = static_cast<int64_t>(period) + period_offset;
     if (effective == 0) return 0;
     return static_cast<int32_t>(14317056 / effective);
 }
