@@ -45,6 +45,35 @@ constexpr double AUTO_VIBRATO_STEP = 0.0245436875;
 constexpr int32_t MIN_HZ = 100;
 constexpr int32_t MAX_HZ = 705600;  // 16 frames a step at 44100 Hz
 
+// The sines are tabulated once with the same double arithmetic, so a tick costs no sine.
+// |sin| * 256 truncated for the effect vibrato, by phase + 32 (the peak truncates to 255).
+const std::array<int32_t, 64>& vibrato_sine()
+{
+    static const std::array<int32_t, 64> table = [] {
+        std::array<int32_t, 64> t{};
+        for (int32_t phase = -32; phase < 32; ++phase) {
+            t[static_cast<size_t>(phase + 32)] =
+                static_cast<int32_t>(std::fabs(std::sin(phase * VIBRATO_STEP)) * 256.0);
+        }
+        return t;
+    }();
+    return table;
+}
+
+// sin * 64 truncated toward zero for the auto-vibrato, by phase 0..255.
+const std::array<int32_t, 256>& auto_vibrato_sine()
+{
+    static const std::array<int32_t, 256> table = [] {
+        std::array<int32_t, 256> t{};
+        for (int32_t phase = 0; phase < 256; ++phase) {
+            t[static_cast<size_t>(phase)] =
+                static_cast<int32_t>(std::sin(phase * AUTO_VIBRATO_STEP) * 64.0);
+        }
+        return t;
+    }();
+    return table;
+}
+
 Voice* pool_voice(int32_t voice_index)
 {
     Voice* pool = voice_pool();
@@ -87,14 +116,16 @@ int32_t note_to_period(int32_t note, int8_t finetune, bool linear)
 
 int32_t channel_frequency(int32_t period, int32_t period_offset, bool linear)
 {
-    const int64_t effective = static_cast<int64_t>(period) + period_offset;
     if (linear) {
-        const double exponent = static_cast<double>(4608 - effective) * LINEAR_OCTAVE;
+        // The offset counts upwards here: a positive offset raises the pitch.
+        const int64_t above = 4608 - static_cast<int64_t>(period) + period_offset;
+        const double exponent = static_cast<double>(above) * LINEAR_OCTAVE;
         const double hz = 8363.0 * std::exp2(exponent);
         // Slides can push the period far out; keep the conversion defined, the setter clamps.
         if (!(hz < 2147483647.0)) return INT32_MAX;
         return static_cast<int32_t>(hz);
     }
+    const int64_t effective = static_cast<int64_t>(period) + period_offset;
     if (effective == 0) return 0;
     return static_cast<int32_t>(14317056 / effective);
 }
@@ -197,8 +228,7 @@ void vibrato_step(Channel* channel)
     int32_t magnitude = 255;  // the two square waveforms
     switch (channel->wave_control & 3) {
     case 0:
-        // |sine| over one cycle of 64 phases, 0..255 (the peak truncates just below 256).
-        magnitude = static_cast<int32_t>(std::fabs(std::sin(phase * VIBRATO_STEP)) * 256.0);
+        magnitude = vibrato_sine()[static_cast<size_t>((phase + 32) & 63)];
         break;
     case 1: {
         const int32_t ramp = (phase * 8) & 255;
@@ -226,7 +256,7 @@ void auto_vibrato_step(Channel* channel, const Instrument* instrument)
     int32_t x = 0;
     switch (instrument->vibrato_type) {
     case 0:
-        x = static_cast<int32_t>(std::sin(phase * AUTO_VIBRATO_STEP) * 64.0);
+        x = auto_vibrato_sine()[static_cast<size_t>(phase & 255)];
         break;
     case 1:
         x = phase < 128 ? 64 : -64;

@@ -273,7 +273,9 @@ void channel_commit(Channel* channel, Sample* sample, Song* song)
                                               linear_table(song)));
     }
     if ((update & UPDATE_STOP) != 0) {
-        voice_stop(channel->voice_index);
+        if (channel->voice_index >= 0 && channel->voice_index < VOICE_COUNT) {
+            voice_stop(channel->voice_index);
+        }
         if (channel->voice != nullptr) channel->voice->start_offset = 0;
     }
 }
