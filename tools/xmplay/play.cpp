@@ -1,5 +1,6 @@
 // play.cpp -- playing a song live on the sound device, with a progress line and q/Escape/Ctrl-C
 
+#include <fcntl.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -92,6 +93,24 @@ void draw_status(uint64_t elapsed, uint64_t total, int32_t rate, int32_t order, 
     std::fflush(stdout);
 }
 
+// Sound libraries print their own complaints while they probe for devices; the one line
+// xmplay prints says what matters.
+bool open_quietly(int32_t rate)
+{
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    const int null = open("/dev/null", O_WRONLY);
+    if (saved >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+    if (null >= 0) close(null);
+    const bool opened = player::sound_open(rate);
+    std::fflush(stderr);
+    if (saved >= 0) {
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+    }
+    return opened;
+}
+
 }  // namespace
 
 int run_play(player::Song* song, const ModuleFile& module, const Options& options)
@@ -103,7 +122,7 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
 
     platform::audio_set_device(platform::sdl_audio_device());
     player::sound_set_buffer_time(100);
-    if (!player::sound_open(rate)) {
+    if (!open_quietly(rate)) {
         report(options.file, std::string("no sound device (") + platform::audio_error() + ")");
         return 1;
     }
