@@ -22,6 +22,11 @@ struct BpmCase {
     int32_t frames;
 };
 
+void PrintTo(const BpmCase& c, std::ostream* os)
+{
+    *os << c.bpm << " BPM at " << c.rate << " Hz";
+}
+
 class SongSetBpmTest : public testing::TestWithParam<BpmCase> {
 protected:
     void TearDown() override { voice_pool_destroy(); }

@@ -78,6 +78,11 @@ struct BufferCase {
     int32_t ring;
 };
 
+void PrintTo(const BufferCase& c, std::ostream* os)
+{
+    *os << c.asked << " ms";
+}
+
 class BufferTimeTest : public testing::TestWithParam<BufferCase> {};
 
 TEST_P(BufferTimeTest, RoundsDownToTwentyAndSizesTheRing)
@@ -106,6 +111,11 @@ struct FillRuleCase {
     int32_t playing;
     std::vector<int32_t> filled;  // write chunks that are filled, of 10
 };
+
+void PrintTo(const FillRuleCase& c, std::ostream* os)
+{
+    *os << "p " << c.playing;
+}
 
 class FillRuleTest : public testing::TestWithParam<FillRuleCase> {};
 

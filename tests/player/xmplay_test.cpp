@@ -34,6 +34,11 @@ struct UsageCase {
     Mode mode;
 };
 
+void PrintTo(const UsageCase& c, std::ostream* os)
+{
+    for (const char* arg : c.args) *os << arg << ' ';
+}
+
 class OptionsTest : public testing::TestWithParam<UsageCase> {};
 
 TEST_P(OptionsTest, ParsesOrRefuses)
@@ -108,6 +113,11 @@ struct EndCase {
     int orders;
     uint64_t end_rows;  // rows played before the end (each of 3 ticks)
 };
+
+void PrintTo(const EndCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class SongEndTest : public testing::TestWithParam<EndCase> {};
 
