@@ -11,6 +11,7 @@ namespace {
 std::atomic<const AudioDevice*> selected{nullptr};
 const char* no_device_error = "no audio device selected";
 std::atomic<const char*> open_error{""};
+std::atomic<uint32_t> ring_writes{0};
 
 }  // namespace
 
@@ -55,6 +56,16 @@ void audio_close()
 const char* audio_error()
 {
     return open_error.load();
+}
+
+void audio_ring_written()
+{
+    ring_writes.fetch_add(1, std::memory_order_release);
+}
+
+void audio_ring_acquire()
+{
+    (void)ring_writes.load(std::memory_order_acquire);
 }
 
 }  // namespace platform

@@ -34,6 +34,12 @@ void audio_reset();
 void audio_close();
 const char* audio_error();  // why the last audio_open failed
 
+// The ring is written on one thread and read a chunk or more later on the device's own. The
+// writer calls audio_ring_written after each write and a backend calls audio_ring_acquire
+// before it reads, so that the reader is sure to see the frames written before.
+void audio_ring_written();
+void audio_ring_acquire();
+
 // SDL2 audio (quorbela_platform_sdl): the audio callback copies from the ring at the cursor
 // and moves the cursor on. Initialises only SDL's audio subsystem, so it lives beside the
 // SDL video backend.

@@ -73,6 +73,7 @@ void virtual_audio_advance(uint32_t frames, int16_t* destination)
     if (state.ring == nullptr) return;
     uint64_t position = state.position.load(std::memory_order_relaxed);
     if (destination != nullptr) {
+        audio_ring_acquire();
         auto* out = reinterpret_cast<uint8_t*>(destination);
         uint64_t at = position;
         uint64_t left = static_cast<uint64_t>(frames) * 4;

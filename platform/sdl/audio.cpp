@@ -31,6 +31,7 @@ void set_error(const char* what)
 // only ever moves forward, by exactly what was handed to SDL.
 void SDLCALL fill_from_ring(void*, Uint8* stream, int length)
 {
+    audio_ring_acquire();
     uint64_t at = state.position.load(std::memory_order_relaxed);
     uint32_t left = static_cast<uint32_t>(length);
     while (left > 0) {

@@ -102,6 +102,7 @@ const int16_t* fill_chunk(uint64_t heard_frame)
 
     int16_t* pcm = state.pcm.get() + static_cast<size_t>(2) * static_cast<size_t>(w) * static_cast<size_t>(chunk);
     mix_to_pcm16(pcm, mix, chunk);
+    platform::audio_ring_written();
     state.frames_mixed += static_cast<uint64_t>(chunk);
     state.chunk_done = 0;
     state.write_chunk = w + 1 == state.chunk_count ? 0 : w + 1;
