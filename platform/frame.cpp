@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+
 #include "platform/backend.h"
 #include "platform/video.h"
 
@@ -47,7 +48,8 @@ void frame_alloc(int32_t width, int32_t height, int32_t bits_per_pixel) {
   layout = {pitch, height};
   // The table has room for FRAME_ROW_CAPACITY rows; taller frames get no offsets past that.
   const int32_t rows = std::min(height, FRAME_ROW_CAPACITY);
-  for (int32_t y = 0; y < rows; ++y) frame_rows[y] = static_cast<uint32_t>(y * pitch);
+  for (int32_t y = 0; y < rows; ++y)
+    frame_rows[y] = static_cast<uint32_t>(y) * static_cast<uint32_t>(pitch);
 }
 
 void frame_free() {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+
 #include "platform/input.h"
 #include "platform/video.h"
 #include "platform/window.h"
@@ -55,7 +56,8 @@ void draw_pattern(int32_t frame) {
   }
   const uint16_t red = rgb565(255, 0, 0);
   const uint16_t green = rgb565(0, 255, 0);
-  for (int32_t x = WIDTH / 2 - 20; x <= WIDTH / 2 + 20; ++x) put(x, HEIGHT / 2, x == WIDTH / 2 ? green : red);
+  for (int32_t x = WIDTH / 2 - 20; x <= WIDTH / 2 + 20; ++x)
+    put(x, HEIGHT / 2, x == WIDTH / 2 ? green : red);
   for (int32_t y = HEIGHT / 2 - 20; y <= HEIGHT / 2 + 20; ++y) put(WIDTH / 2, y, red);
   const int32_t square = 8 + (frame * 2) % (WIDTH - 24);
   for (int32_t y = 170; y < 186; ++y) {
