@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "tests/player/replay_trace.h"
 
 namespace {
@@ -17,6 +19,11 @@ struct TraceCase {
     xmwriter::Module (*build)();
     int ticks;
 };
+
+void PrintTo(const TraceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class EffectTraceTest : public testing::TestWithParam<TraceCase> {};
 
@@ -139,6 +146,11 @@ struct RetriggerCase {
     int32_t volume_before, volume_after;
     bool volume_update;
 };
+
+void PrintTo(const RetriggerCase& c, std::ostream* os)
+{
+    *os << "mode " << int{c.mode} << ", volume " << c.volume_before;
+}
 
 class MultiRetriggerTest : public testing::TestWithParam<RetriggerCase> {};
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 #include "player/mixer/mixer.h"
@@ -17,6 +18,11 @@ struct PeriodCase {
     bool linear;
     int32_t period;
 };
+
+void PrintTo(const PeriodCase& c, std::ostream* os)
+{
+    *os << "note " << c.note << " finetune " << int{c.finetune} << (c.linear ? " linear" : " amiga");
+}
 
 class NoteToPeriodTest : public testing::TestWithParam<PeriodCase> {};
 
@@ -47,6 +53,11 @@ struct FrequencyCase {
     bool linear;
     int32_t hz;
 };
+
+void PrintTo(const FrequencyCase& c, std::ostream* os)
+{
+    *os << "period " << c.period << " offset " << c.offset << (c.linear ? " linear" : " amiga");
+}
 
 class ChannelFrequencyTest : public testing::TestWithParam<FrequencyCase> {};
 
@@ -153,6 +164,11 @@ struct VibratoCase {
     int32_t offset;
 };
 
+void PrintTo(const VibratoCase& c, std::ostream* os)
+{
+    *os << "waveform " << int{c.waveform} << " phase " << int{c.phase} << " depth " << int{c.depth};
+}
+
 class VibratoTest : public testing::TestWithParam<VibratoCase> {};
 
 TEST_P(VibratoTest, OffsetFromPhaseAndDepth)
@@ -198,6 +214,12 @@ struct AutoVibratoCase {
     uint8_t type, sweep, depth, rate;
     std::vector<int32_t> offsets;  // one per tick from channel_reset
 };
+
+void PrintTo(const AutoVibratoCase& c, std::ostream* os)
+{
+    *os << "type " << int{c.type} << " sweep " << int{c.sweep} << " depth " << int{c.depth}
+        << " rate " << int{c.rate};
+}
 
 class AutoVibratoTest : public testing::TestWithParam<AutoVibratoCase> {};
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "player/control.h"
 #include "tests/player/replay_trace.h"
 
@@ -19,6 +21,11 @@ struct TraceCase {
     xmwriter::Module (*build)();
     int ticks;
 };
+
+void PrintTo(const TraceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ReplayTraceTest : public testing::TestWithParam<TraceCase> {};
 
