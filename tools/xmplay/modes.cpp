@@ -66,8 +66,8 @@ int run_rows(player::Song* song, const Options& options)
                                : static_cast<uint64_t>(MAX_SECONDS) * static_cast<uint64_t>(options.rate);
     const RenderResult result =
         render_song(song, options.rate, limit, !options.has_seconds, true, nullptr, nullptr);
-    if (!result.opened) {
-        report(options.file, "cannot render at this rate");
+    if (!result.started) {
+        report(options.file, "cannot render (out of memory)");
         return 1;
     }
     for (const RowStart& row : recorded_rows()) {
@@ -100,8 +100,8 @@ int run_wav(player::Song* song, const Options& options)
         draw_progress(total, total);
         std::fputc('\n', stderr);
     }
-    if (!result.opened) {
-        report(options.file, "cannot render at this rate");
+    if (!result.started) {
+        report(options.file, "cannot render (out of memory)");
         return 1;
     }
     if (result.sink_failed || !wav.finish()) {

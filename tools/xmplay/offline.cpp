@@ -17,9 +17,13 @@ RenderResult render_song(player::Song* song, int32_t rate, uint64_t max_frames, 
     RenderResult result;
     platform::audio_set_device(platform::virtual_audio_device());
     if (!player::sound_open_offline(rate)) return result;
-    result.opened = true;
     watch_song(song, record_rows);
-    player::song_start(song);
+    if (!player::song_start(song)) {
+        unwatch_song(song);
+        player::sound_close();
+        return result;
+    }
+    result.started = true;
 
     // The device is never asked: each chunk is filled as soon as the last one is out.
     const auto chunk = static_cast<uint64_t>(player::sound_chunk_frames());

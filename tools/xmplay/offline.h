@@ -15,7 +15,7 @@ using PcmSink = std::function<bool(const int16_t* frames, uint32_t count)>;
 using Progress = std::function<void(uint64_t frames)>;
 
 struct RenderResult {
-    bool opened = false;  // the sound could be opened at that rate
+    bool started = false;  // the sound opened and the song started (false: out of memory)
     uint64_t frames = 0;  // frames handed to the sink
     bool ended = false;   // the song reached its end within them
     bool sink_failed = false;

@@ -142,7 +142,12 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
     sigaction(SIGHUP, &action, &old_hup);
 
     watch_song(song, false);
-    player::song_start(song);
+    if (!player::song_start(song)) {
+        unwatch_song(song);
+        player::sound_close();
+        report(options.file, "cannot play (out of memory)");
+        return 1;
+    }
     {
         KeyReader keys;
         auto last_draw = std::chrono::steady_clock::now() - std::chrono::seconds(1);
