@@ -52,6 +52,8 @@ bool WavWriter::open(const std::string& path, int32_t rate)
 {
     file_ = std::fopen(path.c_str(), "wb");
     if (file_ == nullptr) return false;
+    // Chunks are small; a large buffer keeps the writes few.
+    std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
     rate_ = rate;
     frames_ = 0;
     uint8_t header[44];
