@@ -102,6 +102,12 @@ TEST(JsonString, EscapesWhatJsonCannotHoldPlainly)
     EXPECT_EQ(xmplay::json_string(std::string("t\tx\x01\xE9")), "\"t\\u0009x\\u0001\\u00e9\"");
 }
 
+TEST(Printable, KeepsControlSequencesOffTheTerminal)
+{
+    EXPECT_EQ(xmplay::printable("Song 1"), "Song 1");
+    EXPECT_EQ(xmplay::printable(std::string("\x1b[2Jx\x9b\xe9\x7f")), "?[2Jx???");
+}
+
 // ---- where a song ends ----
 
 constexpr uint64_t TICK = 882;  // frames a tick at 125 BPM, 44100 Hz

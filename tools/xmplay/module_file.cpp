@@ -117,6 +117,16 @@ player::Song* load_song(const ModuleFile& module, std::string& reason)
     return song;
 }
 
+std::string printable(const std::string& text)
+{
+    std::string out = text;
+    for (char& c : out) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F) c = '?';
+    }
+    return out;
+}
+
 std::string json_string(const std::string& text)
 {
     std::string out = "\"";

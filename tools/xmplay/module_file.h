@@ -22,6 +22,10 @@ bool read_module_file(const std::string& path, ModuleFile& module, std::string& 
 // song can be played. Null with `reason` set ("damaged (…)") otherwise.
 player::Song* load_song(const ModuleFile& module, std::string& reason);
 
+// The name for a terminal: anything but printable ASCII becomes '?', so that a module cannot
+// send control sequences to the user's terminal.
+std::string printable(const std::string& text);
+
 // The name as JSON wants it: quotes, backslashes, control characters and bytes above 127
 // (taken as Latin-1) escaped.
 std::string json_string(const std::string& text);

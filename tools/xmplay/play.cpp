@@ -128,7 +128,7 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
     }
 
     const bool on_terminal = isatty(STDOUT_FILENO) != 0;
-    std::printf("Playing \"%s\": %d channels, %d orders, speed %d, %d BPM\n", module.name.c_str(),
+    std::printf("Playing \"%s\": %d channels, %d orders, speed %d, %d BPM\n", printable(module.name).c_str(),
                 song->channel_count, song->song_length, song->default_speed, song->default_bpm);
     if (on_terminal) std::printf("q, Escape or Ctrl-C stops\n");
     std::fflush(stdout);
