@@ -2,7 +2,9 @@
 
 #include "render/points.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "assets/assets.h"
 #include "render/frame_access.h"
@@ -42,18 +44,37 @@ int32_t round_to_screen(double v)
 constexpr int32_t DOT_WIDTH = 64;
 constexpr int32_t DOT_HEIGHT = 42;
 
+// Per field: red and blue stop at 31, green at 63. Branch-free so whole rows vectorise.
 uint16_t add_saturated(uint16_t d, uint16_t s)
 {
-    uint32_t red = static_cast<uint32_t>(d >> 11) + (s >> 11);
-    uint32_t green = static_cast<uint32_t>((d >> 5) & 63) + ((s >> 5) & 63);
-    uint32_t blue = static_cast<uint32_t>(d & 31) + (s & 31);
-    if (red > 31)
-        red = 31;
-    if (green > 63)
-        green = 63;
-    if (blue > 31)
-        blue = 31;
+    const uint16_t red = std::min<uint16_t>(static_cast<uint16_t>((d >> 11) + (s >> 11)), 31);
+    const uint16_t green =
+        std::min<uint16_t>(static_cast<uint16_t>(((d >> 5) & 63) + ((s >> 5) & 63)), 63);
+    const uint16_t blue = std::min<uint16_t>(static_cast<uint16_t>((d & 31) + (s & 31)), 31);
     return static_cast<uint16_t>((red << 11) | (green << 5) | blue);
+}
+
+void add_saturated_row(uint16_t* line, const uint16_t* colours)
+{
+    for (int32_t col = 0; col < DOT_WIDTH; ++col)
+        line[col] = add_saturated(line[col], colours[col]);
+}
+
+// The sprite's colours, looked up once for as long as dot_palette stays the same: the up to
+// 999 dots of a frame then need no palette look-ups of their own.
+const uint16_t* sprite_colours()
+{
+    static uint16_t palette_seen[256];
+    static uint16_t colours[DOT_WIDTH * DOT_HEIGHT];
+    static bool built = false;
+    if (!built || std::memcmp(palette_seen, dot_palette, sizeof palette_seen) != 0) {
+        std::memcpy(palette_seen, dot_palette, sizeof palette_seen);
+        for (int32_t row = 0; row < DOT_HEIGHT; ++row)
+            for (int32_t col = 0; col < DOT_WIDTH; ++col)
+                colours[row * DOT_WIDTH + col] = dot_palette[assets::dot_picture[row * 320 + col]];
+        built = true;
+    }
+    return colours;
 }
 
 }  // namespace
@@ -133,24 +154,23 @@ void project_points(int32_t n, const Point3* in, ScreenPoint* out)
 
 void plot_dot(uint8_t* address)
 {
+    const uint16_t* colours = sprite_colours();
     const int64_t origin = detail::frame_offset(address);
-    const uint8_t* source = assets::dot_picture;
-    for (int32_t row = 0; row < DOT_HEIGHT; ++row) {
+    for (int32_t row = 0; row < DOT_HEIGHT; ++row, colours += DOT_WIDTH) {
         const int64_t row_offset = origin + row * 640;
-        if ((row_offset & 1) == 0 && detail::pixel_inside(row_offset) &&
+        if (detail::pixel_inside(row_offset) &&
             detail::pixel_inside(row_offset + 2 * (DOT_WIDTH - 1))) {
-            uint16_t* dst = reinterpret_cast<uint16_t*>(platform::frame_buffer + row_offset);
-            for (int32_t col = 0; col < DOT_WIDTH; ++col)
-                dst[col] = add_saturated(dst[col], dot_palette[source[col]]);
+            uint16_t line[DOT_WIDTH];
+            std::memcpy(line, platform::frame_buffer + row_offset, sizeof line);
+            add_saturated_row(line, colours);
+            std::memcpy(platform::frame_buffer + row_offset, line, sizeof line);
         } else {
             for (int32_t col = 0; col < DOT_WIDTH; ++col) {
                 const int64_t offset = row_offset + 2 * col;
                 if (detail::pixel_inside(offset))
-                    detail::write_pixel(offset, add_saturated(detail::read_pixel(offset),
-                                                              dot_palette[source[col]]));
+                    detail::write_pixel(offset, add_saturated(detail::read_pixel(offset), colours[col]));
             }
         }
-        source += 320;
     }
 }
 

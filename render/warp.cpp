@@ -74,13 +74,12 @@ void grain_blur()
     // colours (see WarpTest.GrainBlurLeavesRowZeroUnblurred).
     uint16_t* p = reinterpret_cast<uint16_t*>(platform::frame_buffer);
     uint32_t left = p[BLUR_FIRST - 1] & 31;
-    uint32_t centre = p[BLUR_FIRST] & 31;
     for (int32_t i = BLUR_FIRST; i <= BLUR_LAST; ++i) {
-        const uint32_t right = p[i + 1] & 31;
-        const uint32_t b = (left + 2 * centre + right) >> 2;
+        // Only the new left value depends on the previous step; keep the rest off that chain.
+        const uint32_t centre_and_right = 2 * (p[i] & 31u) + (p[i + 1] & 31u);
+        const uint32_t b = (left + centre_and_right) >> 2;
         p[i] = static_cast<uint16_t>((b << 11) | ((2 * b) << 5) | b);
         left = b;
-        centre = right;
     }
 }
 
