@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <random>
 
@@ -159,6 +161,11 @@ struct OutsideCase {
     int32_t x0, y0, x1, y1, x2, y2;
     bool outside;
 };
+
+std::ostream& operator<<(std::ostream& os, const OutsideCase& c)
+{
+    return os << c.x0 << "," << c.y0 << " " << c.x1 << "," << c.y1 << " " << c.x2 << "," << c.y2;
+}
 
 class FaceOutsideTest : public ::testing::TestWithParam<OutsideCase> {};
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <cstring>
 
@@ -83,6 +85,11 @@ struct ProjectionCase {
     int32_t x;
     int32_t y;
 };
+
+std::ostream& operator<<(std::ostream& os, const ProjectionCase& c)
+{
+    return os << "point " << c.point.x << "," << c.point.y << "," << c.point.z;
+}
 
 class ProjectionTest : public PointsTest, public ::testing::WithParamInterface<ProjectionCase> {};
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 
 #include "render/object.h"
@@ -26,6 +28,11 @@ struct WaveCase {
     int32_t angle;
     int32_t entry;
 };
+
+std::ostream& operator<<(std::ostream& os, const WaveCase& c)
+{
+    return os << "angle " << c.angle;
+}
 
 class WaveLookupTest : public TablesTest, public ::testing::WithParamInterface<WaveCase> {};
 
@@ -77,6 +84,11 @@ struct PaletteCase {
     uint8_t blue, green, red;
     uint16_t rgb565;
 };
+
+std::ostream& operator<<(std::ostream& os, const PaletteCase& c)
+{
+    return os << "bgr " << int(c.blue) << "," << int(c.green) << "," << int(c.red);
+}
 
 class PaletteTest : public ::testing::TestWithParam<PaletteCase> {};
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <vector>
 
 #include "render/object.h"
@@ -113,6 +115,19 @@ struct AdvanceCase {
     const char* text;
     std::vector<std::pair<int32_t, char>> glyphs;  // offsets from the string's x
 };
+
+std::ostream& operator<<(std::ostream& os, const AdvanceCase& c)
+{
+    os << "text ";
+    for (const char* p = c.text; *p != '\0'; ++p) {
+        const auto ch = static_cast<unsigned char>(*p);
+        if (ch > 32 && ch < 127)
+            os << *p;
+        else
+            os << '<' << int(ch) << '>';
+    }
+    return os;
+}
 
 class AdvanceTest : public TextTest, public ::testing::WithParamInterface<AdvanceCase> {};
 
