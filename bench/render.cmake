@@ -1,4 +1,4 @@
 # benchmark: render
 quorbela_bench(render_bench
-  SOURCES render_bench.cpp ${PROJECT_SOURCE_DIR}/tests/render/frame_stand_in.cpp
+  SOURCES render_bench.cpp
   LIBS quorbela_render)

@@ -2,6 +2,7 @@
 // shared by the preview tool and the benchmarks
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/video.h"
@@ -23,28 +24,19 @@ inline void init_renderer()
     render::init_warp();
 }
 
-// A 320 x 200 x 16 frame owned by the caller, for tools that run without a display.
+// The 320 x 200 x 16 frame buffer for as long as the object lives, for tools that run
+// without a display.
 class Frame {
 public:
-    Frame() : storage_(320 * 200 * 2)
-    {
-        platform::frame_buffer = storage_.data();
-        platform::frame_size = static_cast<uint32_t>(storage_.size());
-        for (uint32_t y = 0; y < 200; ++y)
-            platform::frame_rows[y] = y * 640;
-    }
-    ~Frame() { platform::frame_buffer = nullptr; }
+    Frame() { platform::frame_alloc(320, 200, 16); }
+    ~Frame() { platform::frame_free(); }
     Frame(const Frame&) = delete;
     Frame& operator=(const Frame&) = delete;
     void fill(uint16_t value)
     {
-        auto* p = reinterpret_cast<uint16_t*>(storage_.data());
-        for (int32_t i = 0; i < 64000; ++i)
-            p[i] = value;
+        for (uint32_t i = 0; i < platform::frame_size; i += 2)
+            std::memcpy(platform::frame_buffer + i, &value, 2);
     }
-
-private:
-    std::vector<uint8_t> storage_;
 };
 
 // The cloud's generator: 75 s folded back into 16 bits the show's way (not quite the
