@@ -183,3 +183,28 @@ TEST_F(TextTest, TextRunsIntoTheNextRowButNeverOutOfTheFrame)
 }
 
 }  // namespace
+
+namespace {
+
+uint16_t golden_position;
+uint16_t read_golden_position() { return golden_position; }
+
+// Pins the stored font and its palette, the glyph addressing, the letter advances and the
+// three lines of the table shown in order 13, on a black frame.
+TEST(TextGoldenTest, StoredTableLinesOnTheStoredFont)
+{
+    if (!render_test::real_assets())
+        GTEST_SKIP() << "needs the generated assets";
+    render_test::TestFrame frame;
+    render::init_palettes();
+    render::set_music_position_source(read_golden_position);
+    for (golden_position = 0xD1C; golden_position <= 0xD1E; ++golden_position)
+        render::update_texts();
+    EXPECT_EQ(render::active_text_count, 3);
+    render::draw_texts();
+    EXPECT_EQ(render_test::frame_hash(), 0xe9db33b887c51a23u) << std::hex << render_test::frame_hash();
+    render::set_music_position_source(nullptr);
+    render::clear_texts();
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "render/tables.h"
@@ -112,6 +113,46 @@ TEST_F(WarpTest, AllBlackBecomesDarkGreyNoise)
     for (int32_t n : distinct)
         levels += n > 0;
     EXPECT_GE(levels, 3);
+}
+
+}  // namespace
+
+namespace {
+
+void place_intro_picture()
+{
+    for (int32_t i = 0; i < 64000; ++i) {
+        const uint16_t p = assets::intro_picture[i] >> 4;
+        std::memcpy(platform::frame_buffer + 2 * i, &p, 2);
+    }
+}
+
+// Pins the whole warp path on the generated content: the map's u and v, the sine rows, the
+// negated columns, the texture's 16-bit addressing and the palette; the third frame also
+// pins the phase stepping with its borrow from p_lo into p_hi.
+TEST_F(WarpTest, GoldenWarpFrames)
+{
+    if (!render_test::real_assets())
+        GTEST_SKIP() << "needs the generated assets";
+    render::draw_warp();
+    EXPECT_EQ(render_test::frame_hash(), 0x0df7e369201cdb42u) << std::hex << render_test::frame_hash();
+    render::draw_warp();
+    render::draw_warp();
+    EXPECT_EQ(render_test::frame_hash(), 0x5656f7d34834017du) << std::hex << render_test::frame_hash();
+}
+
+// Pins the grain (its start in the block, the per-byte addition without carry, the phase
+// step) and the in-place blur over the intro picture, as scene 1 shows its first two frames.
+TEST_F(WarpTest, GoldenGrainBlurOfTheIntroPicture)
+{
+    if (!render_test::real_assets())
+        GTEST_SKIP() << "needs the generated assets";
+    place_intro_picture();
+    render::grain_blur();
+    EXPECT_EQ(render_test::frame_hash(), 0x37fe8260d4e6bffcu) << std::hex << render_test::frame_hash();
+    place_intro_picture();
+    render::grain_blur();
+    EXPECT_EQ(render_test::frame_hash(), 0xfce2cab8a2b5b4cau) << std::hex << render_test::frame_hash();
 }
 
 }  // namespace
