@@ -105,7 +105,15 @@ int main(int argc, char** argv)
         {"warp_crystal.png", [] {
              preview_position = 0x0610;
              render::draw_warp();
-             move_object(60);
+             move_object(12);
+             render::draw_object(render::object_mesh);
+         }},
+        {"crystal.png", [] {
+             preview_position = 0x1300;
+             std::memset(platform::frame_buffer, 0, platform::frame_size);
+             render::object_pos_x = 0;
+             render::object_pos_y = 0;
+             render::object_pos_z = 300;
              render::draw_object(render::object_mesh);
          }},
         {"pulse.png", [] {
