@@ -70,7 +70,8 @@ int64_t to_fixed(double value)
 
 // Two pixels per 32-bit addition, the left pixel in the low half: a carry out of the left
 // pixel runs into the right one and a carry out of the right one is lost. Nothing is
-// saturated, so bright overlaps wrap into other colours (see ObjectTest.PairCarry).
+// saturated, so bright overlaps wrap into other colours (see
+// ObjectTest.PairCarryRunsIntoTheRightPixelAndOddLastLosesIt).
 void add_span(uint8_t* row, int32_t left, int32_t right, uint16_t colour)
 {
     const uint32_t pair = (static_cast<uint32_t>(colour) << 16) | colour;
