@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,12 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string dir = argv[1];
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (error) {
+        std::fprintf(stderr, "renderpreview: %s: %s\n", dir.c_str(), error.message().c_str());
+        return 1;
+    }
     scenes::init_renderer();
     scenes::Frame frame;
     render::set_music_position_source(read_preview_position);
