@@ -98,14 +98,14 @@ Signal metal(double seconds, double decay, uint64_t seed)
 Instrument closed_hat()
 {
     Sample s = make_sample("closed hat", metal(0.08, 0.016, 13), false);
-    s.panning = 170;
+    s.panning = 192;
     return one_sample("closed hat", s);
 }
 
 Instrument open_hat()
 {
     Sample s = make_sample("open hat", metal(0.30, 0.11, 14), false);
-    s.panning = 90;
+    s.panning = 64;
     return one_sample("open hat", s);
 }
 
@@ -198,7 +198,7 @@ Instrument rim()
         s[i] = (bp.band * 0.7 + std::sin(TAU * 820.0 * t)) * std::exp(-t / 0.012);
     }
     Sample smp = make_sample("rim", s, false);
-    smp.panning = 80;
+    smp.panning = 64;
     return one_sample("rim", smp);
 }
 
@@ -383,10 +383,11 @@ Instrument square_lead()
         const double width = 0.5 - 0.32 * (0.5 - 0.5 * std::cos(TAU * c / cycles));
         for (size_t j = 0; j < cycle; ++j) {
             const double p = static_cast<double>(j) / cycle;
-            s[c * cycle + j] = pulse_wave(p, width, C4, 7000.0);
+            s[c * cycle + j] = pulse_wave(p, width, C4, 4500.0);
         }
     }
     Sample smp = make_sample("square", s, false, 0.9);
+    smp.panning = 100;
     smp.loop = xmwriter::SAMPLE_FORWARD;
     smp.loop_length = static_cast<uint32_t>(n);
     Instrument ins = one_sample("square lead", smp);
@@ -409,6 +410,7 @@ Sample saw_lead_sample(const char* name, int octave, size_t n, bool sixteen_bit)
     smp.relative_note = relative_note(octave, RATE);
     smp.loop = xmwriter::SAMPLE_FORWARD;
     smp.loop_length = static_cast<uint32_t>(n);
+    smp.panning = 100;
     return smp;
 }
 
@@ -440,7 +442,7 @@ Instrument arp_pluck()
     for (size_t i = 0; i < n; ++i) {
         const double t = i / RATE;
         const double p = t * C4;
-        const double osc = saw_wave(p, C4, 9000.0) * 0.6 + pulse_wave(p, 0.3, C4, 9000.0) * 0.5;
+        const double osc = saw_wave(p, C4, 6000.0) * 0.6 + pulse_wave(p, 0.3, C4, 6000.0) * 0.5;
         s[i] = lp.run(osc, 700.0 + 5500.0 * std::exp(-t / 0.05), 0.35, RATE) * std::exp(-t / 0.09);
     }
     return one_sample("arp pluck", make_sample("arp pluck", s, false));
@@ -500,7 +502,7 @@ Instrument bell()
     }
     Sample smp = make_sample("bell", s, false);
     smp.relative_note = relative_note(5, HALF_RATE);
-    smp.panning = 150;
+    smp.panning = 176;
     return one_sample("bell", smp);
 }
 
@@ -517,7 +519,7 @@ Instrument epiano()
     }
     Sample smp = make_sample("e-piano", s, false);
     smp.relative_note = relative_note(4, HALF_RATE);
-    smp.panning = 110;
+    smp.panning = 84;
     return one_sample("e-piano", smp);
 }
 
