@@ -1,1 +1,429 @@
-// xm.cpp -- the XM loader
+// xm.cpp -- the XM loader: module header, packed patterns, instruments and 16-bit samples
+//
+// The loader is handed arbitrary files, so every count and offset the file supplies is
+// bounded before it sizes an allocation or indexes a table:
+//   - song length is at most 256 (the order table's size); a restart position at or past
+//     the song length restarts at order 0;
+//   - 1..256 channels (one mixer voice per channel), otherwise the file is refused;
+//   - a packed pattern must fit its rows x channels cells (one byte each at least) in the
+//     bytes left in the file, and all patterns together hold at most MAX_TOTAL_CELLS cells;
+//   - only the first 128 instruments are read: a cell cannot name any other;
+//   - envelope point counts are at most 12, the size of the point tables;
+//   - a sample is never longer than the bytes left in the file, and its loop is cut back to
+//     the sample (a loop that becomes empty makes it non-looping).
+// Short reads leave zero-filled fields, as with any stream; exhausted memory fails the load.
+
+#include "player/xm.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "player/control.h"
+#include "player/list.h"
+#include "player/mixer/output.h"
+#include "player/replay/replay.h"
+#include "player/stream.h"
+
+namespace player {
+
+Sample empty_sample{};
+
+namespace {
+
+constexpr char SIGNATURE[] = "Extended Module: ";
+constexpr int32_t SIGNATURE_LENGTH = 17;
+constexpr int32_t MAX_ORDERS = 256;
+constexpr int32_t MAX_CHANNELS = VOICE_COUNT;
+constexpr int32_t MAX_INSTRUMENTS = 128;
+constexpr int32_t MAX_SAMPLES = 16;
+constexpr int32_t MAX_ENVELOPE_POINTS = 12;
+constexpr int32_t MISSING_PATTERN_ROWS = 64;
+// 80 MB of cells: eight times the largest pattern set a 32-channel tracker can write, yet
+// small enough that a few header bytes cannot ask for unbounded memory.
+constexpr int64_t MAX_TOTAL_CELLS = int64_t{1} << 24;
+
+// Bounds-safe reads through the stream: bytes past the end read as 0.
+class Reader {
+public:
+    explicit Reader(Stream* stream) : stream_(stream)
+    {
+        stream_seek(stream_, 0, 2);
+        size_ = stream_tell(stream_);
+        stream_seek(stream_, 0, 0);
+    }
+
+    void bytes(void* destination, int32_t count)
+    {
+        if (count > 0) stream_read(destination, count, stream_);
+    }
+    uint8_t read_u8()
+    {
+        uint8_t b[1] = {};
+        bytes(b, 1);
+        return b[0];
+    }
+    uint16_t read_u16le()
+    {
+        uint8_t b[2] = {};
+        bytes(b, 2);
+        return static_cast<uint16_t>(b[0] | (b[1] << 8));
+    }
+    uint32_t read_u32le()
+    {
+        uint8_t b[4] = {};
+        bytes(b, 4);
+        return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+               (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    }
+
+    int32_t tell() { return stream_tell(stream_); }
+    // Absolute offsets from the file may exceed 32 bits; past the end is the end.
+    void seek_to(int64_t offset)
+    {
+        stream_seek(stream_, static_cast<int32_t>(std::clamp<int64_t>(offset, 0, INT32_MAX)), 0);
+    }
+    void skip(int64_t count) { seek_to(static_cast<int64_t>(tell()) + count); }
+    int64_t bytes_left() { return std::max<int64_t>(0, static_cast<int64_t>(size_) - tell()); }
+
+private:
+    Stream* stream_;
+    int32_t size_ = 0;
+};
+
+// Cuts the loop back inside the sample; a loop that ends up empty makes the sample
+// non-looping, whose "loop" is the whole sample so that its end is the loop end.
+void fit_loop(Sample* sample)
+{
+    if (sample->loop_kind != LOOP_NONE) {
+        sample->loop_start = std::min(sample->loop_start, sample->length);
+        sample->loop_length = std::min(sample->loop_length, sample->length - sample->loop_start);
+        if (sample->loop_length != 0) return;
+    }
+    sample->loop_kind = LOOP_NONE;
+    sample->loop_start = 0;
+    sample->loop_length = sample->length;
+}
+
+bool read_pattern_cells(Reader& reader, Pattern* pattern, int64_t cell_count)
+{
+    Cell* cell = pattern->cells;
+    for (int64_t k = 0; k < cell_count; ++k, ++cell) {
+        const uint8_t b = reader.read_u8();
+        if (b & 0x80) {
+            if (b & 0x01) cell->note = reader.read_u8();
+            if (b & 0x02) cell->instrument = reader.read_u8();
+            if (b & 0x04) cell->volume = reader.read_u8();
+            if (b & 0x08) cell->effect = reader.read_u8();
+            if (b & 0x10) cell->parameter = reader.read_u8();
+        } else {
+            cell->note = b;
+            cell->instrument = reader.read_u8();
+            cell->volume = reader.read_u8();
+            cell->effect = reader.read_u8();
+            cell->parameter = reader.read_u8();
+        }
+        if (cell->note == 97) cell->note = NOTE_KEY_OFF;
+        if (cell->instrument > 128) cell->instrument = 0;
+    }
+    return true;
+}
+
+bool read_patterns(Song* song, Reader& reader, uint16_t file_patterns)
+{
+    song->patterns_used = 0;
+    for (int32_t i = 0; i < song->song_length; ++i) {
+        if (song->order_table[i] >= song->patterns_used) {
+            song->patterns_used = song->order_table[i] + 1;
+        }
+    }
+    const int32_t slots = std::max<int32_t>(file_patterns, song->patterns_used);
+    song->patterns = new (std::nothrow) Pattern[static_cast<size_t>(slots)]{};
+    if (song->patterns == nullptr) return false;
+    song->pattern_slots = slots;
+
+    const int64_t channels = song->channel_count;
+    int64_t total_cells = 0;
+    for (int32_t p = 0; p < file_patterns; ++p) {
+        Pattern* pattern = &song->patterns[p];
+        reader.read_u32le();  // header length: the layout that follows is assumed
+        reader.read_u8();     // packing type
+        const uint16_t rows = reader.read_u16le();
+        const uint16_t packed_size = reader.read_u16le();
+        const int64_t cell_count = rows * channels;
+        total_cells += cell_count;
+        if (total_cells > MAX_TOTAL_CELLS) return false;
+        // Every packed cell takes at least one byte, so a pattern that claims more cells than
+        // the file has bytes left is not a pattern.
+        if (packed_size != 0 && cell_count > reader.bytes_left()) return false;
+        pattern->rows = rows;
+        if (cell_count == 0) continue;  // 0 rows: a pattern without cells
+        pattern->cells = new (std::nothrow) Cell[static_cast<size_t>(cell_count)]{};
+        if (pattern->cells == nullptr) return false;
+        if (packed_size != 0) read_pattern_cells(reader, pattern, cell_count);
+    }
+
+    for (int32_t p = file_patterns; p < song->patterns_used; ++p) {
+        const int64_t cell_count = MISSING_PATTERN_ROWS * channels;
+        total_cells += cell_count;
+        if (total_cells > MAX_TOTAL_CELLS) return false;
+        song->patterns[p].rows = MISSING_PATTERN_ROWS;
+        song->patterns[p].cells = new (std::nothrow) Cell[static_cast<size_t>(cell_count)]{};
+        if (song->patterns[p].cells == nullptr) return false;
+    }
+    return true;
+}
+
+void read_envelope(Reader& reader, EnvelopePoint* points)
+{
+    for (int32_t i = 0; i < MAX_ENVELOPE_POINTS; ++i) {
+        points[i].tick = reader.read_u16le();
+        points[i].value = reader.read_u16le();
+    }
+}
+
+void read_instrument_header(Reader& reader, Instrument* instrument)
+{
+    reader.read_u32le();  // sample header size: 40 is assumed
+    reader.bytes(instrument->note_sample, 96);
+    read_envelope(reader, instrument->volume_envelope);
+    read_envelope(reader, instrument->panning_envelope);
+    instrument->volume_points = reader.read_u8();
+    instrument->panning_points = reader.read_u8();
+    instrument->volume_sustain = reader.read_u8();
+    instrument->volume_loop_start = reader.read_u8();
+    instrument->volume_loop_end = reader.read_u8();
+    instrument->panning_sustain = reader.read_u8();
+    instrument->panning_loop_start = reader.read_u8();
+    instrument->panning_loop_end = reader.read_u8();
+    instrument->volume_type = reader.read_u8();
+    instrument->panning_type = reader.read_u8();
+    instrument->vibrato_type = reader.read_u8();
+    instrument->vibrato_sweep = reader.read_u8();
+    instrument->vibrato_depth = reader.read_u8();
+    instrument->vibrato_rate = reader.read_u8();
+    instrument->fadeout = static_cast<uint16_t>(reader.read_u16le() << 1);
+    if (instrument->volume_points < 2) instrument->volume_type = 0;
+    if (instrument->panning_points < 2) instrument->panning_type = 0;
+    instrument->volume_points =
+        static_cast<uint8_t>(std::min<int32_t>(instrument->volume_points, MAX_ENVELOPE_POINTS));
+    instrument->panning_points =
+        static_cast<uint8_t>(std::min<int32_t>(instrument->panning_points, MAX_ENVELOPE_POINTS));
+}
+
+Sample* read_sample_header(Reader& reader)
+{
+    Sample* sample = new (std::nothrow) Sample{};
+    if (sample == nullptr) return nullptr;
+    sample->loop_saved = LOOP_SAVED_NONE;
+    sample->length = reader.read_u32le();
+    sample->loop_start = reader.read_u32le();
+    sample->loop_length = reader.read_u32le();
+    sample->volume = reader.read_u8();
+    sample->finetune = static_cast<int8_t>(reader.read_u8());
+    sample->loop_kind = LOOP_NONE;
+    sample->bits = 8;
+    const uint8_t type = reader.read_u8();
+    if (type & 0x01) sample->loop_kind = LOOP_FORWARD;
+    if (type & 0x02) sample->loop_kind = LOOP_PINGPONG;
+    if (type & 0x10) sample->bits = 16;
+    if (sample->loop_kind == LOOP_NONE) {
+        sample->loop_start = 0;
+        sample->loop_length = sample->length;
+    }
+    if (sample->bits == 16) {
+        sample->length /= 2;
+        sample->loop_start /= 2;
+        sample->loop_length /= 2;
+    }
+    if (sample->loop_length == 0) {
+        sample->loop_start = 0;
+        sample->loop_length = sample->length;
+        sample->loop_kind = LOOP_NONE;
+    }
+    fit_loop(sample);
+    sample->panning = reader.read_u8();
+    sample->relative_note = static_cast<int8_t>(reader.read_u8());
+    reader.skip(23);  // reserved byte and name
+    return sample;
+}
+
+// Reads the sample's frames and turns them into plain signed 16-bit data with the frame
+// after the loop end patched for the mixer's interpolation.
+bool read_sample_data(Song* song, Reader& reader, Sample* sample, int32_t instrument_index,
+                      int32_t sample_index)
+{
+    const int64_t bytes_per_frame = sample->bits / 8;
+    // A header may claim gigabytes; a sample holds at most what the file still has.
+    const int64_t frames_in_file = reader.bytes_left() / bytes_per_frame;
+    if (sample->length > frames_in_file) {
+        sample->length = static_cast<uint32_t>(frames_in_file);
+        fit_loop(sample);
+    }
+    const uint32_t length = sample->length;
+    if (length == 0) return true;
+
+    const int64_t byte_count = bytes_per_frame * length;
+    int16_t* data = new (std::nothrow) int16_t[static_cast<size_t>(length) + 8]{};
+    if (data == nullptr) return false;
+    sample->data = data;
+    uint8_t* raw = reinterpret_cast<uint8_t*>(data);
+
+    if (song->sample_reader != nullptr) {
+        song->sample_reader(raw, static_cast<int32_t>(byte_count), sample->bits, instrument_index,
+                            sample_index);
+        reader.skip(byte_count);
+    } else {
+        reader.bytes(raw, static_cast<int32_t>(byte_count));
+    }
+
+    if (sample->bits == 8) {
+        // In place from the end: frame i lives at bytes 2i..2i+1, never below byte i.
+        for (uint32_t i = length; i-- > 0;) {
+            data[i] = static_cast<int16_t>(static_cast<uint16_t>(raw[i] << 8));
+        }
+        sample->bits = 16;
+    } else {
+        for (uint32_t i = 0; i < length; ++i) {
+            data[i] = static_cast<int16_t>(static_cast<uint16_t>(raw[2 * i] | (raw[2 * i + 1] << 8)));
+        }
+    }
+
+    if (song->sample_reader == nullptr) {
+        uint16_t sum = 0;
+        for (uint32_t i = 0; i < length; ++i) {
+            sum = static_cast<uint16_t>(sum + static_cast<uint16_t>(data[i]));
+            data[i] = static_cast<int16_t>(sum);
+        }
+    }
+
+    const uint32_t loop_end = sample->loop_start + sample->loop_length;  // <= length
+    if (sample->loop_saved != LOOP_SAVED_NONE) data[loop_end] = static_cast<int16_t>(sample->loop_saved);
+    sample->loop_saved = data[loop_end];
+    data[loop_end] = sample->loop_kind == LOOP_PINGPONG ? data[loop_end - 1] : data[sample->loop_start];
+    return true;
+}
+
+bool read_instruments(Song* song, Reader& reader)
+{
+    if (song->instrument_count == 0) return true;
+    song->instruments = new (std::nothrow) Instrument[static_cast<size_t>(song->instrument_count)]{};
+    if (song->instruments == nullptr) {
+        song->instrument_count = 0;
+        return false;
+    }
+    for (int32_t i = 0; i < song->instrument_count; ++i) {
+        Instrument* instrument = &song->instruments[i];
+        const int64_t start = reader.tell();
+        const uint32_t header_size = reader.read_u32le();
+        reader.skip(23);  // name and type
+        const uint16_t sample_count = reader.read_u16le();
+        if (sample_count > MAX_SAMPLES) return false;
+        instrument->sample_count = sample_count;
+        for (int32_t k = sample_count; k < MAX_SAMPLES; ++k) instrument->samples[k] = &empty_sample;
+        if (sample_count == 0) {
+            reader.seek_to(start + header_size);
+            continue;
+        }
+        read_instrument_header(reader, instrument);
+        reader.seek_to(start + header_size);
+        for (int32_t k = 0; k < sample_count; ++k) {
+            instrument->samples[k] = read_sample_header(reader);
+            if (instrument->samples[k] == nullptr) return false;
+        }
+        for (int32_t k = 0; k < sample_count; ++k) {
+            if (!read_sample_data(song, reader, instrument->samples[k], i, k)) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool xm_parse(Song* song, Stream* stream)
+{
+    if (song == nullptr || stream == nullptr) return false;
+    Reader reader(stream);
+
+    char signature[SIGNATURE_LENGTH] = {};
+    reader.bytes(signature, SIGNATURE_LENGTH);
+    if (std::memcmp(signature, SIGNATURE, SIGNATURE_LENGTH) != 0) return false;
+
+    song->tick_handler = replay_tick;
+    song->initial_global_volume = 64;
+
+    reader.seek_to(60);
+    const uint32_t header_size = reader.read_u32le();
+    const uint16_t song_length = reader.read_u16le();
+    const uint16_t restart_position = reader.read_u16le();
+    const uint16_t channel_count = reader.read_u16le();
+    const uint16_t file_patterns = reader.read_u16le();
+    const uint16_t instrument_count = reader.read_u16le();
+    song->flags = reader.read_u16le();
+    song->default_speed = static_cast<int16_t>(reader.read_u16le());
+    song->default_bpm = static_cast<int16_t>(reader.read_u16le());
+    reader.bytes(song->order_table, MAX_ORDERS);
+    reader.seek_to(60 + static_cast<int64_t>(header_size));
+
+    if (channel_count == 0 || channel_count > MAX_CHANNELS) return false;
+    song->channel_count = static_cast<int16_t>(channel_count);
+    song->song_length = static_cast<int16_t>(std::min<int32_t>(song_length, MAX_ORDERS));
+    song->restart_position =
+        static_cast<int16_t>(restart_position < song->song_length ? restart_position : 0);
+    song->instrument_count = static_cast<int16_t>(std::min<int32_t>(instrument_count, MAX_INSTRUMENTS));
+
+    if (!read_patterns(song, reader, file_patterns)) return false;
+    return read_instruments(song, reader);
+}
+
+Song* song_load(const char* name, SampleReader sample_reader)
+{
+    Song* song = new (std::nothrow) Song{};
+    if (song == nullptr) return nullptr;
+    list_init(song);
+    Stream* stream = stream_open(name, 0, 0);
+    if (stream == nullptr) {
+        delete song;
+        return nullptr;
+    }
+    song->sample_reader = sample_reader;
+    const bool parsed = xm_parse(song, stream);
+    stream_close(stream);
+    if (!parsed) {
+        song_free(song);
+        return nullptr;
+    }
+    return song;
+}
+
+bool song_free(Song* song)
+{
+    if (song == nullptr) return false;
+    MixerExclusion exclusion;
+    song_stop(song);
+    if (song->instruments != nullptr) {
+        for (int32_t i = 0; i < song->instrument_count; ++i) {
+            Instrument* instrument = &song->instruments[i];
+            for (int32_t k = 0; k < instrument->sample_count && k < MAX_SAMPLES; ++k) {
+                sample_free(instrument->samples[k]);
+            }
+        }
+        delete[] song->instruments;
+    }
+    if (song->patterns != nullptr) {
+        for (int32_t p = 0; p < song->pattern_slots; ++p) delete[] song->patterns[p].cells;
+        delete[] song->patterns;
+    }
+    delete song;
+    return true;
+}
+
+void sample_free(Sample* sample)
+{
+    if (sample == nullptr || sample == &empty_sample) return;
+    MixerExclusion exclusion;
+    delete[] sample->data;
+    delete sample;
+}
+
+}  // namespace player

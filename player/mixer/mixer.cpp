@@ -1,1 +1,402 @@
 // mixer.cpp -- voice pool and the linear-interpolating mixer
+//
+// Positions and steps are unsigned 32.32 fixed point. Each voice is mixed in segments that end
+// at the loop boundary, where a ramp ends, or where the call ends; the per-frame loops know
+// nothing of loops or ramps.
+
+#include "player/mixer/mixer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "player/list.h"
+
+namespace player {
+
+namespace {
+
+constexpr float GAIN_SCALE = 0.003921568859f;      // 1/255 as the mixer's float
+constexpr float INTERPOLATION_SCALE = 0x1p-31f;    // weight of the fraction's top 31 bits
+constexpr uint64_t NO_BOUNDARY = UINT64_MAX;
+constexpr uint64_t FAR_DISTANCE = uint64_t{1} << 56;
+
+struct MixerState {
+    Voice* pool = nullptr;
+    int32_t rate = 44100;
+    int32_t ramp = 128;
+    float inverse_ramp = 1.0f / 128.0f;
+};
+
+MixerState state;
+Voice list_head{&list_head, &list_head, 0, 0, 0, 0, 0, nullptr, 0, 0, 0, 0, 0, 0, 0,
+                0, 0, 0, 0, 0.0f, 0.0f, 0};
+
+// Frames until a position `distance` away is reached, from the step in 8.24 form. Steps of
+// 256 frames and more do not fit 8.24, and steps below 2^-24 frame vanish in it; both are
+// counted exactly instead. A step of 0 never arrives.
+uint64_t frames_to_boundary(uint64_t distance, uint64_t step)
+{
+    if (distance >= FAR_DISTANCE) return NO_BOUNDARY;
+    const uint64_t step_8_24 = step >> 8;
+    if (step >= (uint64_t{256} << 32) || step_8_24 == 0) {
+        if (step == 0) return NO_BOUNDARY;
+        return distance / step + (distance % step != 0 ? 1 : 0);
+    }
+    const uint64_t scaled = distance >> 8;
+    return scaled / step_8_24 + (scaled % step_8_24 != 0 ? 1 : 0);
+}
+
+// The most frames that can be rendered from `position` before a frame would read outside the
+// sample: forward the integer position may reach the loop end (the patched frame after it
+// and the spare frames keep i + 1 readable), backward it may not go below 0. The boundary
+// count above can overshoot by a step through its 8.24 rounding, and each step drops the
+// fraction's lowest bit, so this counts the positions the render loop will really visit.
+uint64_t safe_frames(int64_t position, uint64_t step, bool forward, int64_t loop_end)
+{
+    const uint64_t p = static_cast<uint64_t>(position);
+    const uint64_t odd = step & 1;
+    if (forward) {
+        // After the first frame: (p & ~1) + j * (step & ~1) + odd.
+        const uint64_t limit = static_cast<uint64_t>(loop_end + 1) << 32;
+        const uint64_t base = (p & ~uint64_t{1}) + odd;
+        const uint64_t even_step = step & ~uint64_t{1};
+        if (even_step == 0 || base >= limit) return even_step == 0 ? NO_BOUNDARY : 1;
+        return (limit - 1 - base) / even_step + 1;
+    }
+    // After the first frame: (p & ~1) - j * (step + odd) + odd.
+    if (step == UINT64_MAX) return 1;
+    const uint64_t back_step = step + odd;
+    if (back_step == 0) return NO_BOUNDARY;
+    return ((p & ~uint64_t{1}) + odd) / back_step + 1;
+}
+
+// One frame: interpolate between frames i and i + 1 with the fraction's top 31 bits.
+inline float interpolate(const int16_t* data, uint64_t position)
+{
+    const uint32_t i = static_cast<uint32_t>(position >> 32);
+    const float w = static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(position) >> 1)) *
+                    INTERPOLATION_SCALE;
+    const float a = data[i];
+    const float b = data[i + 1];
+    return a + w * (b - a);
+}
+
+// `delta` is the step, or its two's complement when playing backward.
+uint64_t render_flat(float* out, const int16_t* data, uint64_t position, uint64_t delta,
+                     int32_t frames, float gain_left, float gain_right)
+{
+    for (int32_t k = 0; k < frames; ++k) {
+        const float v = interpolate(data, position);
+        out[0] += v * gain_left;
+        out[1] += v * gain_right;
+        out += 2;
+        position = (position & ~uint64_t{1}) + delta;
+    }
+    return position;
+}
+
+// The gain used for a frame is the one before its increment.
+uint64_t render_ramp(float* out, const int16_t* data, uint64_t position, uint64_t delta,
+                     int32_t frames, float* gain_left, float* gain_right, float step_left,
+                     float step_right)
+{
+    float cl = *gain_left;
+    float cr = *gain_right;
+    for (int32_t k = 0; k < frames; ++k) {
+        const float v = interpolate(data, position);
+        out[0] += v * cl;
+        out[1] += v * cr;
+        cl += step_left;
+        cr += step_right;
+        out += 2;
+        position = (position & ~uint64_t{1}) + delta;
+    }
+    *gain_left = cl;
+    *gain_right = cr;
+    return position;
+}
+
+// Rounds a ramped gain back to a byte. A ramp split over several calls restarts each call
+// from the rounded gain with the old per-frame step, so it can overshoot its target by one:
+// clamped, it never wraps to the opposite end (MixerTest.SplitRampStaysBetweenStartAndTarget).
+uint8_t gain_to_byte(float gain)
+{
+    const float rounded = std::nearbyint(gain * 255.0f);
+    return static_cast<uint8_t>(std::clamp(rounded, 0.0f, 255.0f));
+}
+
+void store_position(Voice* voice, int64_t position)
+{
+    voice->position = static_cast<uint32_t>(static_cast<uint64_t>(position) >> 32);
+    voice->position_frac = static_cast<uint32_t>(position);
+}
+
+void stop_voice(Voice* voice)
+{
+    voice->sample = nullptr;
+    voice->position = 0;
+    voice->position_frac = 0;
+}
+
+// Turns a ping-pong voice at the end it reached. A step longer than the loop can carry the
+// position out of the loop even after the second reflection; such positions are pulled back
+// to the nearer end so the next segment starts inside the sample.
+int64_t reflect(Voice* voice, int64_t position, int64_t loop_start, int64_t loop_end)
+{
+    const int64_t start = loop_start << 32;
+    const int64_t end = loop_end << 32;
+    // 2 * edge - position - 1, in wrapping arithmetic.
+    const auto mirror = [](int64_t edge, int64_t at) {
+        return static_cast<int64_t>(2 * static_cast<uint64_t>(edge) - static_cast<uint64_t>(at) - 1);
+    };
+    if (voice->direction != 2) {
+        position = mirror(end, position);
+        voice->direction = 2;
+        if ((position >> 32) < loop_start) {
+            position = mirror(start, position);
+            voice->direction = 1;
+        }
+    } else {
+        position = mirror(start, position);
+        voice->direction = 1;
+        if ((position >> 32) >= loop_end) {
+            position = mirror(end, position);
+            voice->direction = 2;
+        }
+    }
+    // Turning exactly on the loop start lands one 2^-32 below it; that is only a problem when
+    // the loop starts at frame 0.
+    if (position < std::max<int64_t>(0, start - 1)) {
+        position = start;
+        voice->direction = 1;
+    } else if (position >= end) {
+        position = end - 1;
+        voice->direction = 2;
+    }
+    return position;
+}
+
+void mix_voice(Voice* voice, float* out, int32_t frames)
+{
+    int32_t left = frames;
+    while (left > 0 && voice->sample != nullptr) {
+        const Sample* sample = voice->sample;
+        const int64_t loop_start = sample->loop_start;
+        const int64_t loop_end = loop_start + sample->loop_length;
+        const int64_t start = loop_start << 32;
+        const int64_t end = loop_end << 32;
+        const uint64_t step = (static_cast<uint64_t>(voice->step) << 32) | voice->step_frac;
+        const bool forward = voice->direction != 2;
+        int64_t position = static_cast<int64_t>((static_cast<uint64_t>(voice->position) << 32) |
+                                                voice->position_frac);
+        if (position < 0) position = 0;
+        if (!forward && position >= end) position = end - 1;
+
+        // Segment end: the boundary ahead, unless the call ends first.
+        uint64_t distance;
+        if (forward) {
+            distance = position >= end ? 0 : static_cast<uint64_t>(end - position);
+        } else {
+            distance = position <= start ? 0 : static_cast<uint64_t>(position - start);
+        }
+        uint64_t to_boundary = frames_to_boundary(distance, step);
+        if (distance != 0) {
+            to_boundary = std::min(to_boundary, safe_frames(position, step, forward, loop_end));
+            to_boundary = std::max<uint64_t>(to_boundary, 1);
+        }
+        int32_t count = left;
+        bool at_boundary = false;
+        if (to_boundary <= static_cast<uint64_t>(count)) {
+            count = static_cast<int32_t>(to_boundary);
+            at_boundary = true;
+        }
+        const int32_t count_before_ramp = count;
+
+        // Gain ramp: a change of target gains starts a fresh ramp of R frames from the gains
+        // reached so far.
+        int32_t ramp_remaining = 0;
+        float step_left = 0.0f;
+        float step_right = 0.0f;
+        if (voice->ramp_frames != 0 && voice->gain_left == voice->ramp_target_left &&
+            voice->gain_right == voice->ramp_target_right) {
+            ramp_remaining = voice->ramp_frames;
+            step_left = voice->ramp_step_left;
+            step_right = voice->ramp_step_right;
+        } else {
+            voice->ramp_target_left = voice->gain_left;
+            voice->ramp_target_right = voice->gain_right;
+            if (voice->gain_left != voice->current_left) {
+                step_left = static_cast<float>(voice->gain_left - voice->current_left) * GAIN_SCALE *
+                            state.inverse_ramp;
+                ramp_remaining = state.ramp;
+            }
+            if (voice->gain_right != voice->current_right) {
+                step_right = static_cast<float>(voice->gain_right - voice->current_right) *
+                             GAIN_SCALE * state.inverse_ramp;
+                ramp_remaining = state.ramp;
+            }
+            if (ramp_remaining != 0) {
+                voice->ramp_step_left = step_left;
+                voice->ramp_step_right = step_right;
+            }
+            voice->ramp_frames = 0;
+        }
+        if (ramp_remaining != 0) {
+            voice->ramp_frames = ramp_remaining;
+            count = std::min(count, ramp_remaining);
+        }
+
+        const uint64_t delta = forward ? step : 0 - step;
+        uint64_t moved;
+        if (ramp_remaining == 0) {
+            const float gain_left = voice->gain_left * GAIN_SCALE;
+            const float gain_right = voice->gain_right * GAIN_SCALE;
+            moved = render_flat(out, sample->data, static_cast<uint64_t>(position), delta, count,
+                                gain_left, gain_right);
+        } else {
+            float current_left = voice->current_left * GAIN_SCALE;
+            float current_right = voice->current_right * GAIN_SCALE;
+            moved = render_ramp(out, sample->data, static_cast<uint64_t>(position), delta, count,
+                                &current_left, &current_right, step_left, step_right);
+            if (count > 0) {
+                voice->current_left = gain_to_byte(current_left);
+                voice->current_right = gain_to_byte(current_right);
+            }
+            voice->ramp_frames = ramp_remaining - count;
+        }
+        position = static_cast<int64_t>(moved);
+        out += 2 * count;
+        left -= count;
+
+        const bool ramp_cut_short = ramp_remaining != 0 && voice->ramp_frames == 0 &&
+                                    count != count_before_ramp;
+        // The 8.24 count can fall a hair short of the boundary; then the next segment finishes
+        // the way there instead of turning early.
+        const bool reached = forward ? position >= end : position <= start;
+        if (ramp_cut_short || !at_boundary || !reached) {
+            store_position(voice, position);
+            continue;
+        }
+
+        if (sample->loop_kind & LOOP_FORWARD) {
+            const int64_t loop_length = loop_end - loop_start;
+            if (loop_length <= 0) {
+                stop_voice(voice);
+                return;
+            }
+            const int64_t whole = position >> 32;
+            const int64_t wrapped = loop_start + (whole - loop_start) % loop_length;
+            position = (wrapped << 32) | (position & 0xFFFFFFFF);
+        } else if (sample->loop_kind & LOOP_PINGPONG) {
+            if (loop_end <= loop_start) {
+                stop_voice(voice);
+                return;
+            }
+            position = reflect(voice, position, loop_start, loop_end);
+        } else {
+            stop_voice(voice);
+            return;
+        }
+        store_position(voice, position);
+    }
+}
+
+}  // namespace
+
+bool voice_pool_create(int32_t rate)
+{
+    if (rate < 1) return false;
+    voice_pool_destroy();
+    Voice* pool = new (std::nothrow) Voice[VOICE_COUNT]{};
+    if (pool == nullptr) return false;
+    list_init(&list_head);
+    for (int32_t i = 0; i < VOICE_COUNT; ++i) {
+        pool[i].index = i;
+        list_insert_before(&pool[i], &list_head);
+    }
+    state.pool = pool;
+    state.rate = rate;
+    // Below 345 Hz the ramp would be 0 frames long; one frame keeps 1/R finite.
+    state.ramp = static_cast<int32_t>(std::max<int64_t>(1, int64_t{rate} * 128 / 44100));
+    state.inverse_ramp = 1.0f / static_cast<float>(state.ramp);
+    return true;
+}
+
+void voice_pool_destroy()
+{
+    list_init(&list_head);
+    delete[] state.pool;
+    state.pool = nullptr;
+}
+
+Voice* voice_pool()
+{
+    return state.pool;
+}
+
+Voice* active_voices()
+{
+    return &list_head;
+}
+
+int32_t output_rate()
+{
+    return state.rate;
+}
+
+int32_t ramp_length()
+{
+    return state.ramp;
+}
+
+void mix_voices(float* destination, Voice* list_head_node, int32_t frames)
+{
+    if (destination == nullptr || list_head_node == nullptr || frames <= 0) return;
+    for (Voice* voice = list_head_node->next; voice != list_head_node; voice = voice->next) {
+        if (voice->sample != nullptr) mix_voice(voice, destination, frames);
+    }
+}
+
+void mix_to_pcm16(int16_t* destination, const float* source, int32_t frames)
+{
+    if (destination == nullptr || source == nullptr || frames <= 0) return;
+    const int64_t count = int64_t{2} * frames;
+    for (int64_t k = 0; k < count; ++k) {
+        const float rounded = std::nearbyint(source[k]);
+        int16_t value = 0;
+        if (rounded >= 32767.0f) {
+            value = 32767;
+        } else if (rounded <= -32768.0f) {
+            value = -32768;
+        } else if (rounded == rounded) {
+            value = static_cast<int16_t>(rounded);
+        }
+        destination[k] = value;
+    }
+}
+
+int32_t voice_play(int32_t voice_index, Sample* sample)
+{
+    if (state.pool == nullptr || sample == nullptr) return -1;
+    if (voice_index < 0 || voice_index >= VOICE_COUNT) return -1;
+    Voice* voice = &state.pool[voice_index];
+    voice->sample = sample;
+    const uint64_t loop_end = uint64_t{sample->loop_start} + sample->loop_length;
+    if (voice->start_offset >= loop_end) voice->start_offset = 0;
+    voice->position = voice->start_offset;
+    voice->position_frac = 0;
+    voice->start_offset = 0;
+    voice->direction = 1;
+    return voice->index;
+}
+
+bool voice_stop(int32_t voice_index)
+{
+    if (state.pool == nullptr) return true;
+    if (voice_index < 0 || voice_index >= VOICE_COUNT) return false;
+    stop_voice(&state.pool[voice_index]);
+    return true;
+}
+
+}  // namespace player

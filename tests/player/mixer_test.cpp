@@ -1,0 +1,376 @@
+// mixer_test.cpp -- voice pool, resampling, loops, gain ramps and PCM conversion
+
+#include "player/mixer/mixer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using namespace player;
+
+constexpr uint64_t ONE = uint64_t{1} << 32;
+
+// A sample as the loader leaves it: length + 8 frames, the frame after the loop end patched.
+struct TestSample {
+    std::vector<int16_t> frames;
+    Sample sample{};
+
+    TestSample(std::vector<int16_t> values, uint8_t kind, uint32_t loop_start, uint32_t loop_length)
+        : frames(std::move(values))
+    {
+        const uint32_t length = static_cast<uint32_t>(frames.size());
+        frames.resize(length + 8, 0);
+        sample.data = frames.data();
+        sample.length = length;
+        sample.loop_kind = kind;
+        sample.loop_start = kind == LOOP_NONE ? 0 : loop_start;
+        sample.loop_length = kind == LOOP_NONE ? length : loop_length;
+        sample.bits = 16;
+        const uint32_t end = sample.loop_start + sample.loop_length;
+        sample.loop_saved = frames[end];
+        frames[end] = kind == LOOP_PINGPONG ? frames[end - 1] : frames[sample.loop_start];
+    }
+};
+
+std::vector<int16_t> sawtooth(size_t count)
+{
+    std::vector<int16_t> values(count);
+    for (size_t i = 0; i < count; ++i) values[i] = static_cast<int16_t>((i * 389) % 20000 - 10000);
+    return values;
+}
+
+class MixerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(voice_pool_create(44100)); }
+    void TearDown() override { voice_pool_destroy(); }
+
+    Voice& voice(int index = 0) { return voice_pool()[index]; }
+
+    void set_step(Voice& v, uint64_t step)
+    {
+        v.step = static_cast<uint32_t>(step >> 32);
+        v.step_frac = static_cast<uint32_t>(step);
+    }
+
+    // Starts `sample` on voice 0 at `position` (32.32) with settled gains: no ramp runs.
+    Voice& start(Sample* sample, uint64_t position, uint64_t step, uint8_t gain = 255)
+    {
+        Voice& v = voice();
+        v.gain_left = v.gain_right = v.current_left = v.current_right = gain;
+        v.ramp_frames = 0;
+        set_step(v, step);
+        v.start_offset = static_cast<uint32_t>(position >> 32);
+        EXPECT_EQ(voice_play(0, sample), 0);
+        v.position_frac = static_cast<uint32_t>(position);
+        return v;
+    }
+
+    std::vector<float> mix(int32_t frames)
+    {
+        std::vector<float> out(2 * static_cast<size_t>(frames), 0.0f);
+        mix_voices(out.data(), active_voices(), frames);
+        return out;
+    }
+
+    uint64_t position(const Voice& v) { return (uint64_t{v.position} << 32) | v.position_frac; }
+};
+
+TEST(MixerPoolTest, NoPoolMeansNoVoices)
+{
+    voice_pool_destroy();
+    EXPECT_EQ(voice_pool(), nullptr);
+    TestSample s(sawtooth(10), LOOP_NONE, 0, 0);
+    EXPECT_EQ(voice_play(0, &s.sample), -1);
+    EXPECT_TRUE(voice_stop(0));
+    EXPECT_FALSE(voice_pool_create(0));
+}
+
+struct RateCase {
+    int32_t rate;
+    int32_t ramp;
+};
+
+class MixerPoolRateTest : public ::testing::TestWithParam<RateCase> {};
+
+TEST_P(MixerPoolRateTest, LinksAllVoicesInIndexOrderWithTheRampForTheRate)
+{
+    ASSERT_TRUE(voice_pool_create(GetParam().rate));
+    EXPECT_EQ(output_rate(), GetParam().rate);
+    EXPECT_EQ(ramp_length(), GetParam().ramp);
+    int expected = 0;
+    for (Voice* v = active_voices()->next; v != active_voices(); v = v->next, ++expected) {
+        ASSERT_EQ(v, &voice_pool()[expected]);
+        EXPECT_EQ(v->index, expected);
+        EXPECT_EQ(v->sample, nullptr);
+    }
+    EXPECT_EQ(expected, VOICE_COUNT);
+    voice_pool_destroy();
+    EXPECT_EQ(active_voices()->next, active_voices());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, MixerPoolRateTest,
+                         ::testing::Values(RateCase{44100, 128}, RateCase{48000, 139},
+                                           RateCase{22050, 64}, RateCase{100, 1}));
+
+TEST_F(MixerTest, PlayStartsAtTheOffsetUnlessItIsPastTheLoopEnd)
+{
+    std::vector<int16_t> values(5000, 0);
+    TestSample s(values, LOOP_FORWARD, 1000, 3000);
+    Voice& v = voice(7);
+    v.start_offset = 5000;
+    v.direction = 2;
+    EXPECT_EQ(voice_play(7, &s.sample), 7);
+    EXPECT_EQ(v.position, 0u);
+    EXPECT_EQ(v.direction, 1);
+    v.start_offset = 3999;
+    v.position_frac = 123;
+    voice_play(7, &s.sample);
+    EXPECT_EQ(v.position, 3999u);
+    EXPECT_EQ(v.position_frac, 0u);
+    EXPECT_EQ(v.start_offset, 0u);
+    EXPECT_EQ(voice_play(7, nullptr), -1);
+    EXPECT_TRUE(voice_stop(7));
+    EXPECT_EQ(v.sample, nullptr);
+}
+
+TEST_F(MixerTest, NonLoopingVoiceStopsAtTheSampleEnd)
+{
+    TestSample s(sawtooth(12), LOOP_NONE, 0, 0);
+    Voice& v = start(&s.sample, 10 * ONE, ONE);
+    const std::vector<float> out = mix(6);
+    EXPECT_EQ(v.sample, nullptr);
+    EXPECT_EQ(v.position, 0u);
+    EXPECT_EQ(v.position_frac, 0u);
+    EXPECT_FLOAT_EQ(out[0], s.frames[10]);
+    EXPECT_FLOAT_EQ(out[2], s.frames[11]);
+    for (size_t k = 4; k < out.size(); ++k) EXPECT_EQ(out[k], 0.0f);
+}
+
+TEST_F(MixerTest, ForwardLoopCrossesItsEndMidCall)
+{
+    TestSample s(sawtooth(300), LOOP_FORWARD, 100, 100);
+    Voice& v = start(&s.sample, 199 * ONE + ONE / 2, ONE);
+    const std::vector<float> out = mix(10);
+    // Frame 0 between 199 and the patched frame 200 (= frame 100); then 100.5, 101.5, ...
+    EXPECT_FLOAT_EQ(out[0], s.frames[199] + 0.5f * (s.frames[100] - s.frames[199]));
+    EXPECT_FLOAT_EQ(out[2], s.frames[100] + 0.5f * (s.frames[101] - s.frames[100]));
+    EXPECT_EQ(position(v), 109 * ONE + ONE / 2);
+    EXPECT_EQ(v.direction, 1);
+}
+
+TEST_F(MixerTest, PingPongTurnsAtBothEnds)
+{
+    TestSample s(sawtooth(40), LOOP_PINGPONG, 10, 10);
+    Voice& v = start(&s.sample, 15 * ONE, ONE);
+    mix(5);  // 15..19: reaches 20 and turns
+    EXPECT_EQ(v.direction, 2);
+    EXPECT_EQ(position(v), 20 * ONE - 1);
+    std::vector<float> out = mix(3);
+    // Backward from just below 20; the interpolation weight is the top 31 bits of the fraction.
+    const float w = static_cast<float>(0x7FFFFFFF) * 0x1p-31f;
+    EXPECT_FLOAT_EQ(out[0], s.frames[19] + w * (s.frames[20] - s.frames[19]));
+    mix(9);  // seven frames down to 10.99..., the turn at 10, two frames up
+    EXPECT_EQ(v.direction, 1);
+    EXPECT_EQ(v.position, 12u);
+    for (int k = 0; k < 100; ++k) {
+        mix(7);
+        ASSERT_GE(v.position, 10u);
+        ASSERT_LT(v.position, 20u);
+    }
+}
+
+// Per-frame model of the resampler without ramps: the whole result must match it bit for bit,
+// however the mixer divides its work into segments and calls.
+std::vector<float> reference(const TestSample& s, uint64_t p, uint64_t step, int32_t frames, float gain)
+{
+    std::vector<float> out(2 * static_cast<size_t>(frames), 0.0f);
+    const uint64_t begin = uint64_t{s.sample.loop_start} << 32;
+    const uint64_t end = uint64_t{s.sample.loop_start + s.sample.loop_length} << 32;
+    bool forward = true;
+    for (int32_t k = 0; k < frames; ++k) {
+        const uint32_t i = static_cast<uint32_t>(p >> 32);
+        const float w = static_cast<float>(static_cast<uint32_t>(p) >> 1) * 0x1p-31f;
+        const float v = s.frames[i] + w * (static_cast<float>(s.frames[i + 1]) - s.frames[i]);
+        out[2 * k] += v * gain;
+        out[2 * k + 1] += v * gain;
+        p = (p & ~uint64_t{1}) + (forward ? step : 0 - step);
+        if (forward && p >= end) {
+            if (s.sample.loop_kind == LOOP_FORWARD) {
+                p -= end - begin;
+            } else {
+                p = 2 * end - p - 1;
+                forward = false;
+            }
+        } else if (!forward && p <= begin) {
+            p = 2 * begin - p - 1;
+            forward = true;
+        }
+    }
+    return out;
+}
+
+struct ResampleCase {
+    const char* name;
+    uint8_t kind;
+    uint64_t step;
+    int32_t call;  // frames per mix_voices call
+};
+
+class MixerResampleTest : public MixerTest, public ::testing::WithParamInterface<ResampleCase> {};
+
+TEST_P(MixerResampleTest, MatchesThePerFrameModel)
+{
+    const ResampleCase c = GetParam();
+    TestSample s(sawtooth(3000), c.kind, 700, 1900);
+    const uint64_t first = 17 * ONE + 12345;
+    start(&s.sample, first, c.step, 200);
+    const int32_t total = 20000;
+    std::vector<float> out(2 * total, 0.0f);
+    for (int32_t done = 0; done < total; done += c.call) {
+        mix_voices(out.data() + 2 * done, active_voices(), std::min(c.call, total - done));
+    }
+    const std::vector<float> expected = reference(s, first, c.step, total, 200 * 0.003921568859f);
+    for (int32_t k = 0; k < 2 * total; ++k) ASSERT_EQ(out[k], expected[k]) << "float " << k;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Loops, MixerResampleTest,
+    ::testing::Values(ResampleCase{"ForwardOddStep", LOOP_FORWARD, 0x1'3A5C'9E07ull, 20000},
+                      ResampleCase{"ForwardOddStepSmallCalls", LOOP_FORWARD, 0x1'3A5C'9E07ull, 7},
+                      ResampleCase{"ForwardSlow", LOOP_FORWARD, 0x0'2000'0000ull, 884},
+                      ResampleCase{"ForwardFast", LOOP_FORWARD, 0x7'1234'5678ull, 333},
+                      ResampleCase{"PingPongOddStep", LOOP_PINGPONG, 0x1'3A5C'9E07ull, 20000},
+                      ResampleCase{"PingPongSmallCalls", LOOP_PINGPONG, 0x0'C000'0001ull, 5},
+                      ResampleCase{"PingPongFast", LOOP_PINGPONG, 0x9'8765'4321ull, 884}),
+    [](const ::testing::TestParamInfo<ResampleCase>& param_info) { return param_info.param.name; });
+
+TEST_F(MixerTest, RampReachesItsTargetOverRFramesAcrossCalls)
+{
+    TestSample s(std::vector<int16_t>(1000, 1000), LOOP_FORWARD, 0, 1000);
+    Voice& v = start(&s.sample, 0, ONE, 0);
+    v.gain_left = 255;
+    const std::vector<float> first = mix(50);
+    EXPECT_EQ(first[0], 0.0f);  // the first frame at the old gain
+    EXPECT_NEAR(first[2], 1000.0f / 128, 0.01f);
+    EXPECT_NEAR(first[98], 49 * 1000.0f / 128, 0.05f);
+    EXPECT_EQ(v.current_left, 100);
+    EXPECT_EQ(v.ramp_frames, 78);
+    EXPECT_EQ(v.current_right, 0);
+    const std::vector<float> second = mix(100);
+    EXPECT_EQ(v.current_left, 255);
+    EXPECT_EQ(v.ramp_frames, 0);
+    EXPECT_NEAR(second[0], 1000.0f * 100 / 255, 0.05f);  // resumes from the rounded gain
+    for (int k = 78; k < 100; ++k) EXPECT_FLOAT_EQ(second[2 * k], 1000.0f * 255 * 0.003921568859f);
+    for (int k = 0; k < 100; ++k) EXPECT_EQ(second[2 * k + 1], 0.0f);
+}
+
+TEST_F(MixerTest, ChangeDuringARampStartsAFreshRampFromTheCurrentGain)
+{
+    TestSample s(std::vector<int16_t>(1000, 1000), LOOP_FORWARD, 0, 1000);
+    Voice& v = start(&s.sample, 0, ONE, 0);
+    v.gain_left = 255;
+    mix(64);
+    const uint8_t reached = v.current_left;
+    v.gain_left = 0;
+    mix(1);
+    EXPECT_EQ(v.ramp_frames, 127);
+    EXPECT_EQ(v.ramp_target_left, 0);
+    EXPECT_FLOAT_EQ(v.ramp_step_left, -static_cast<float>(reached) * 0.003921568859f * (1.0f / 128));
+}
+
+struct SplitCase {
+    uint8_t from, to;
+    int32_t call;
+};
+
+class MixerSplitRampTest : public MixerTest, public ::testing::WithParamInterface<SplitCase> {};
+
+// Restarting each call from the rounded gain with the old step drifts by up to half a step per
+// call; at the extremes that would wrap a byte to the opposite end (full-gain bursts).
+TEST_P(MixerSplitRampTest, SplitRampStaysBetweenStartAndTarget)
+{
+    const SplitCase c = GetParam();
+    TestSample s(std::vector<int16_t>(1000, 1000), LOOP_FORWARD, 0, 1000);
+    Voice& v = start(&s.sample, 0, ONE, c.from);
+    v.gain_left = v.gain_right = c.to;
+    const uint8_t low = std::min(c.from, c.to);
+    const uint8_t high = std::max(c.from, c.to);
+    for (int n = 0; n < 300 && (n == 0 || v.ramp_frames != 0); ++n) {
+        mix(c.call);
+        ASSERT_GE(v.current_left, low);
+        ASSERT_LE(v.current_left, high);
+        ASSERT_EQ(v.current_right, v.current_left);
+    }
+    EXPECT_EQ(v.ramp_frames, 0);
+    EXPECT_EQ(v.current_left, c.to);
+}
+
+INSTANTIATE_TEST_SUITE_P(Splits, MixerSplitRampTest,
+                         ::testing::Values(SplitCase{0, 255, 1}, SplitCase{255, 0, 1},
+                                           SplitCase{0, 255, 3}, SplitCase{255, 0, 3},
+                                           SplitCase{0, 255, 2}, SplitCase{255, 0, 5}));
+
+TEST_F(MixerTest, OddStepsAndEmptySamplesDoNotFault)
+{
+    TestSample s(sawtooth(16), LOOP_PINGPONG, 3, 2);
+    // Step 0: no boundary is ever reached, the voice holds its frame.
+    Voice& v = start(&s.sample, 4 * ONE, 0);
+    std::vector<float> out = mix(100);
+    EXPECT_EQ(position(v), 4 * ONE);
+    EXPECT_FLOAT_EQ(out[198], s.frames[4]);
+    // A step far longer than the loop, and one beyond 256 frames, stay inside the loop (a turn
+    // exactly on the loop start may leave the position a hair below it).
+    for (uint64_t step : {ONE * 7 + 5, ONE * 300 + 1, uint64_t{3}}) {
+        start(&s.sample, 3 * ONE, step);
+        for (int k = 0; k < 20; ++k) {
+            mix(13);
+            ASSERT_GE(position(v), 3 * ONE - 1);
+            ASSERT_LT(v.position, 5u);
+        }
+    }
+    // The largest step wraps the 64-bit position: a 2^-32 frame backward per frame, and the
+    // cleared lowest bit one more from the second frame on.
+    start(&s.sample, 3 * ONE, ~uint64_t{0});
+    mix(100);
+    EXPECT_EQ(position(v), 3 * ONE - 199);
+    TestSample forward(sawtooth(16), LOOP_FORWARD, 0, 1);
+    start(&forward.sample, 0, ONE * 255 + 3);
+    mix(100);
+    EXPECT_EQ(v.position, 0u);
+    // empty_sample stops at once without reading data.
+    start(&empty_sample, 0, ONE);
+    out = mix(10);
+    EXPECT_EQ(v.sample, nullptr);
+    for (float f : out) EXPECT_EQ(f, 0.0f);
+}
+
+TEST_F(MixerTest, SilentVoicesStillAdvanceAndVoicesAddUp)
+{
+    TestSample s(sawtooth(100), LOOP_FORWARD, 0, 100);
+    Voice& a = start(&s.sample, 0, ONE, 0);
+    Voice& b = voice(5);
+    b.gain_left = b.gain_right = b.current_left = b.current_right = 255;
+    b.step = 1;
+    voice_play(5, &s.sample);
+    const std::vector<float> out = mix(150);
+    EXPECT_EQ(a.position, 50u);
+    EXPECT_FLOAT_EQ(out[2 * 120], s.frames[20] * (255 * 0.003921568859f));
+}
+
+TEST(MixerPcmTest, RoundsTiesToEvenAndClamps)
+{
+    const float in[] = {40000.0f, -40000.0f, 2.5f, 3.5f, -2.5f, 0.5f, 1.49f, -32768.4f, 32766.6f, NAN};
+    int16_t out[10];
+    std::memset(out, 0x55, sizeof out);
+    player::mix_to_pcm16(out, in, 5);
+    const int16_t expected[] = {32767, -32768, 2, 4, -2, 0, 1, -32768, 32767, 0};
+    for (int k = 0; k < 10; ++k) EXPECT_EQ(out[k], expected[k]) << k;
+    player::mix_to_pcm16(out, in, 0);
+    player::mix_to_pcm16(nullptr, in, 5);
+}
+
+}  // namespace

@@ -1,0 +1,455 @@
+// xm_test.cpp -- the XM loader: header, patterns, instruments, sample decoding, bad input
+
+#include "player/xm.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "player/stream.h"
+#include "tests/player/module_fixtures.h"
+#include "tests/support/player_support.h"
+
+namespace {
+
+using namespace player;
+using fixtures::put_u16;
+using fixtures::put_u32;
+
+struct SongDeleter {
+    void operator()(Song* song) const { song_free(song); }
+};
+using SongPtr = std::unique_ptr<Song, SongDeleter>;
+
+SongPtr load(const std::vector<uint8_t>& bytes)
+{
+    return SongPtr(test_support::load_module(bytes));
+}
+
+SongPtr load(const xmwriter::Module& module)
+{
+    return load(xmwriter::write(module));
+}
+
+// Where the first instrument block starts in the written module.
+size_t instruments_at(xmwriter::Module module)
+{
+    module.instruments.clear();
+    return xmwriter::write(module).size();
+}
+
+const Sample* only_sample(const Song& song)
+{
+    return song.instruments[0].samples[0];
+}
+
+TEST(XmTest, ReadsTheModuleHeader)
+{
+    xmwriter::Module m = fixtures::rich_module();
+    m.flags = 1;
+    m.speed = 5;
+    m.bpm = 140;
+    SongPtr song = load(m);
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->song_length, 4);
+    EXPECT_EQ(song->restart_position, 1);
+    EXPECT_EQ(song->channel_count, 4);
+    EXPECT_EQ(song->instrument_count, 3);
+    EXPECT_EQ(song->flags, FLAG_LINEAR);
+    EXPECT_EQ(song->default_speed, 5);
+    EXPECT_EQ(song->default_bpm, 140);
+    EXPECT_EQ(song->order_table[2], 2);
+    EXPECT_EQ(song->patterns_used, 3);
+    EXPECT_EQ(song->pattern_slots, 3);
+    EXPECT_EQ(song->initial_global_volume, 64);
+    EXPECT_NE(song->tick_handler, nullptr);
+    EXPECT_EQ(song->next, song.get());
+    EXPECT_EQ(song->prev, song.get());
+    EXPECT_EQ(song->playing, 0);
+    EXPECT_EQ(song->channels, nullptr);
+}
+
+TEST(XmTest, RefusesABadSignatureAndAMissingStream)
+{
+    std::vector<uint8_t> bytes = xmwriter::write(fixtures::rich_module());
+    bytes[9] = 'm';
+    EXPECT_EQ(load(bytes), nullptr);
+    EXPECT_EQ(load(std::vector<uint8_t>{}), nullptr);
+    stream_set_callbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(song_load("test.xm", nullptr), nullptr);
+}
+
+TEST(XmTest, OrdersNamingMissingPatternsGetEmptySixtyFourRowSlots)
+{
+    xmwriter::Module m;
+    m.channels = 3;
+    m.patterns.resize(17);
+    for (auto& p : m.patterns) p.rows = 8;
+    m.orders = {0, 20, 5};
+    SongPtr song = load(m);
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->patterns_used, 21);
+    EXPECT_EQ(song->pattern_slots, 21);
+    for (int p = 17; p < 21; ++p) {
+        ASSERT_EQ(song->patterns[p].rows, 64);
+        for (int k = 0; k < 64 * 3; ++k) EXPECT_EQ(song->patterns[p].cells[k].note, 0);
+    }
+    EXPECT_EQ(song->patterns[16].rows, 8);
+}
+
+TEST(XmTest, OrdersBeyondTheSongLengthDoNotCount)
+{
+    xmwriter::Module m;
+    m.patterns.resize(2);
+    m.orders = {1, 0, 9};
+    std::vector<uint8_t> bytes = xmwriter::write(m);
+    put_u16(bytes, fixtures::SONG_LENGTH_AT, 2);
+    SongPtr song = load(bytes);
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->patterns_used, 2);
+    EXPECT_EQ(song->pattern_slots, 2);
+}
+
+TEST(XmTest, UnpacksPackedAndWholeCells)
+{
+    xmwriter::Module m;
+    m.channels = 2;
+    m.orders = {0};
+    xmwriter::Pattern p;
+    p.rows = 3;
+    p.at(0, 0, 2) = {12, 3, 0x40, 0x0C, 0x20};  // stored whole: 5 bytes
+    p.at(0, 1, 2) = {0, 0, 0, 0x0F, 0};           // mask and one byte
+    p.at(1, 1, 2) = {97, 0, 0, 0, 0};             // key off
+    p.at(2, 0, 2) = {5, 200, 1, 2, 3};            // instrument above 128
+    m.patterns.push_back(p);
+    SongPtr song = load(m);
+    ASSERT_NE(song, nullptr);
+    const Cell* c = song->patterns[0].cells;
+    EXPECT_EQ(song->patterns[0].rows, 3);
+    EXPECT_EQ(c[0].note, 12);
+    EXPECT_EQ(c[0].instrument, 3);
+    EXPECT_EQ(c[0].volume, 0x40);
+    EXPECT_EQ(c[0].effect, 0x0C);
+    EXPECT_EQ(c[0].parameter, 0x20);
+    EXPECT_EQ(c[1].effect, 0x0F);
+    EXPECT_EQ(c[1].note, 0);
+    EXPECT_EQ(c[3].note, NOTE_KEY_OFF);
+    EXPECT_EQ(c[4].note, 5);
+    EXPECT_EQ(c[4].instrument, 0);
+    EXPECT_EQ(c[4].parameter, 3);
+    EXPECT_EQ(c[5].note, 0);  // 0x80: an empty cell of one byte
+}
+
+// Puts a hand-made pattern block in front of the written patterns.
+std::vector<uint8_t> with_raw_pattern(xmwriter::Module m, const std::vector<uint8_t>& block)
+{
+    std::vector<uint8_t> bytes = xmwriter::write(m);
+    bytes.insert(bytes.begin() + fixtures::FIRST_PATTERN_AT, block.begin(), block.end());
+    put_u16(bytes, fixtures::PATTERN_COUNT_AT, static_cast<uint32_t>(m.patterns.size() + 1));
+    return bytes;
+}
+
+TEST(XmTest, PatternWithPackedSizeZeroIsEmptyWithItsRowCount)
+{
+    xmwriter::Module m;
+    m.channels = 2;
+    m.orders = {0, 1};
+    xmwriter::Pattern p;
+    p.rows = 2;
+    p.at(1, 1, 2).note = 40;
+    m.patterns.push_back(p);
+    // 9-byte header: length, packing, 10 rows, packed size 0 -- and the next header follows.
+    SongPtr song = load(with_raw_pattern(m, {9, 0, 0, 0, 0, 10, 0, 0, 0}));
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->patterns[0].rows, 10);
+    for (int k = 0; k < 20; ++k) EXPECT_EQ(song->patterns[0].cells[k].note, 0);
+    EXPECT_EQ(song->patterns[1].rows, 2);
+    EXPECT_EQ(song->patterns[1].cells[3].note, 40);
+}
+
+TEST(XmTest, PatternOfZeroRowsHasNoCells)
+{
+    xmwriter::Module m;
+    m.orders = {0};
+    SongPtr song = load(with_raw_pattern(m, {9, 0, 0, 0, 0, 0, 0, 0, 0}));
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->patterns[0].rows, 0);
+    EXPECT_EQ(song->patterns[0].cells, nullptr);
+}
+
+TEST(XmTest, ReadsInstrumentFieldsAndForcesShortEnvelopesOff)
+{
+    xmwriter::Module m = fixtures::rich_module();
+    m.instruments[1].fadeout = 0x9001;         // doubled in 16 bits
+    m.instruments[2].volume.points = {{0, 64}};  // one point: off whatever the type says
+    m.instruments[2].volume.type = 1;
+    SongPtr song = load(m);
+    ASSERT_NE(song, nullptr);
+    const Instrument& single = song->instruments[1];
+    EXPECT_EQ(single.sample_count, 1);
+    EXPECT_EQ(single.fadeout, 0x2002);
+    EXPECT_EQ(single.volume_points, 3);
+    EXPECT_EQ(single.volume_type, 3);
+    EXPECT_EQ(single.volume_sustain, 1);
+    EXPECT_EQ(single.volume_envelope[1].tick, 10);
+    EXPECT_EQ(single.volume_envelope[1].value, 32);
+    const Instrument& triple = song->instruments[2];
+    EXPECT_EQ(triple.volume_type, 0);
+    EXPECT_EQ(triple.panning_points, 4);
+    EXPECT_EQ(triple.panning_type, 5);
+    EXPECT_EQ(triple.panning_loop_end, 2);
+    EXPECT_EQ(triple.panning_envelope[3].tick, 30);
+    EXPECT_EQ(triple.note_sample[4], 1);
+    EXPECT_EQ(triple.vibrato_type, 1);
+    EXPECT_EQ(triple.vibrato_depth, 4);
+    EXPECT_EQ(triple.vibrato_rate, 8);
+    for (int k = 3; k < 16; ++k) EXPECT_EQ(triple.samples[k], &empty_sample);
+}
+
+TEST(XmTest, InstrumentWithoutSamplesSkipsToItsDeclaredEnd)
+{
+    xmwriter::Module m = fixtures::rich_module();
+    std::vector<uint8_t> bytes = xmwriter::write(m);
+    const size_t at = instruments_at(m);
+    // Ten bytes of junk inside the first (sample-less) instrument's declared header.
+    put_u32(bytes, at, 29 + 10);
+    bytes.insert(bytes.begin() + static_cast<long>(at + 29), 10, 0xFF);
+    SongPtr song = load(bytes);
+    ASSERT_NE(song, nullptr);
+    const Instrument& empty = song->instruments[0];
+    EXPECT_EQ(empty.sample_count, 0);
+    for (Sample* s : empty.samples) EXPECT_EQ(s, &empty_sample);
+    EXPECT_EQ(empty.fadeout, 0);
+    EXPECT_EQ(song->instruments[1].sample_count, 1);
+    EXPECT_EQ(song->instruments[1].samples[0]->length, 300u);
+}
+
+TEST(XmTest, MoreThanSixteenSamplesFailsTheLoad)
+{
+    xmwriter::Module m = fixtures::rich_module();
+    std::vector<uint8_t> bytes = xmwriter::write(m);
+    const size_t at = instruments_at(m);
+    const size_t second = at + 29;  // the first instrument has no samples
+    put_u16(bytes, second + 27, 17);
+    EXPECT_EQ(load(bytes), nullptr);
+}
+
+TEST(XmTest, EightBitDeltasBecomeHighBytes)
+{
+    xmwriter::Sample s;
+    s.frames = {1, 2, 3, -128, 127};
+    SongPtr song = load(fixtures::sample_module(s));
+    ASSERT_NE(song, nullptr);
+    const Sample* sample = only_sample(*song);
+    EXPECT_EQ(sample->bits, 16);
+    ASSERT_EQ(sample->length, 5u);
+    EXPECT_EQ(sample->data[0], 0x0100);
+    EXPECT_EQ(sample->data[1], 0x0200);
+    EXPECT_EQ(sample->data[2], 0x0300);
+    EXPECT_EQ(sample->data[3], -32768);
+    EXPECT_EQ(sample->data[4], 0x7F00);
+}
+
+TEST(XmTest, SixteenBitSamplesCountFramesAndDecodeDeltas)
+{
+    xmwriter::Sample s = fixtures::make_sample(500, true, xmwriter::SAMPLE_FORWARD, 100, 300);
+    SongPtr song = load(fixtures::sample_module(s));
+    ASSERT_NE(song, nullptr);
+    const Sample* sample = only_sample(*song);
+    EXPECT_EQ(sample->length, 500u);  // 1000 bytes in the file
+    EXPECT_EQ(sample->loop_start, 100u);
+    EXPECT_EQ(sample->loop_length, 300u);
+    EXPECT_EQ(sample->loop_kind, LOOP_FORWARD);
+    for (uint32_t i = 0; i < 400; ++i) ASSERT_EQ(sample->data[i], s.frames[i]) << i;
+    EXPECT_EQ(sample->data[400], s.frames[100]);  // fixed up: the loop start follows the loop end
+    EXPECT_EQ(sample->loop_saved, s.frames[400]);
+    for (uint32_t i = 401; i < 500; ++i) ASSERT_EQ(sample->data[i], s.frames[i]) << i;
+    for (uint32_t i = 500; i < 508; ++i) EXPECT_EQ(sample->data[i], 0);
+}
+
+struct LoopCase {
+    const char* name;
+    uint8_t type;  // the file's type bits 0 and 1
+    uint32_t frames, loop_start, loop_length;
+    uint8_t kind;
+    uint32_t start, length;  // as loaded
+};
+
+class XmLoopTest : public ::testing::TestWithParam<LoopCase> {};
+
+TEST_P(XmLoopTest, LoopPointsAndFixUp)
+{
+    const LoopCase c = GetParam();
+    xmwriter::Sample s = fixtures::make_sample(c.frames, false, c.type, c.loop_start, c.loop_length);
+    SongPtr song = load(fixtures::sample_module(s));
+    ASSERT_NE(song, nullptr);
+    const Sample* sample = only_sample(*song);
+    EXPECT_EQ(sample->loop_kind, c.kind);
+    EXPECT_EQ(sample->loop_start, c.start);
+    EXPECT_EQ(sample->loop_length, c.length);
+    const uint32_t end = c.start + c.length;
+    ASSERT_LE(end, sample->length);
+    const int16_t expected = c.kind == LOOP_PINGPONG ? sample->data[end - 1] : sample->data[c.start];
+    EXPECT_EQ(sample->data[end], expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, XmLoopTest,
+    ::testing::Values(LoopCase{"NoLoop", 0, 40, 5, 10, LOOP_NONE, 0, 40},
+                      LoopCase{"Forward", 1, 40, 5, 10, LOOP_FORWARD, 5, 10},
+                      LoopCase{"PingPong", 2, 40, 5, 10, LOOP_PINGPONG, 5, 10},
+                      LoopCase{"BothBitsPingPongWins", 3, 40, 5, 10, LOOP_PINGPONG, 5, 10},
+                      LoopCase{"EmptyLoopDoesNotLoop", 1, 40, 5, 0, LOOP_NONE, 0, 40},
+                      LoopCase{"LoopToTheEnd", 1, 40, 30, 10, LOOP_FORWARD, 30, 10},
+                      LoopCase{"LoopPastTheEndIsCutBack", 1, 40, 30, 25, LOOP_FORWARD, 30, 10},
+                      LoopCase{"PingPongPastTheEndIsCutBack", 2, 40, 0, 1000, LOOP_PINGPONG, 0, 40},
+                      LoopCase{"LoopStartingAtTheEndDoesNotLoop", 1, 40, 40, 5, LOOP_NONE, 0, 40},
+                      LoopCase{"LoopStartingBeyondDoesNotLoop", 2, 40, 4000000000u, 5, LOOP_NONE, 0, 40},
+                      LoopCase{"OverflowingLoopEnd", 1, 40, 8, 0xFFFFFFFFu, LOOP_FORWARD, 8, 32}),
+    [](const ::testing::TestParamInfo<LoopCase>& param_info) { return param_info.param.name; });
+
+TEST(XmTest, SampleReaderSuppliesPlainDataAndTheStreamSkipsIt)
+{
+    static std::vector<int> calls;
+    calls.clear();
+    xmwriter::Module m = fixtures::rich_module();
+    std::vector<uint8_t> bytes = xmwriter::write(m);
+    test_support::load_module({});  // installs the callbacks
+    player::mem_register(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    SongPtr song(song_load("x.xm", [](void* destination, int32_t byte_count, int32_t bits,
+                                      int32_t instrument, int32_t sample) {
+        calls.insert(calls.end(), {byte_count, bits, instrument, sample});
+        auto* bytes_out = static_cast<uint8_t*>(destination);
+        for (int32_t i = 0; i < byte_count; ++i) bytes_out[i] = static_cast<uint8_t>(i + 1);
+    }));
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(calls, (std::vector<int>{300, 8, 1, 0, 400, 16, 2, 0, 64, 8, 2, 1, 240, 16, 2, 2}));
+    const Sample* eight = song->instruments[1].samples[0];
+    EXPECT_EQ(eight->data[0], 0x0100);  // not delta-decoded
+    EXPECT_EQ(eight->data[1], 0x0200);
+    const Sample* sixteen = song->instruments[2].samples[0];
+    EXPECT_EQ(sixteen->data[0], 0x0201);
+    EXPECT_EQ(song->instruments[2].samples[2]->length, 120u);  // the stream stayed in step
+}
+
+TEST(XmTest, FreeAcceptsNull)
+{
+    EXPECT_FALSE(song_free(nullptr));
+    sample_free(nullptr);
+}
+
+// Bad input: every file-supplied count bounded before it sizes or indexes anything.
+
+TEST(XmHostileTest, ChannelCountsOutsideOneTo256AreRefused)
+{
+    const xmwriter::Module m = fixtures::rich_module();
+    for (uint32_t channels : {0u, 257u, 65535u}) {
+        std::vector<uint8_t> bytes = xmwriter::write(m);
+        put_u16(bytes, fixtures::CHANNELS_AT, channels);
+        EXPECT_EQ(load(bytes), nullptr) << channels;
+    }
+    xmwriter::Module wide;
+    wide.channels = 256;
+    wide.orders = {0};
+    wide.patterns.resize(1);
+    SongPtr song = load(wide);
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->channel_count, 256);
+}
+
+TEST(XmHostileTest, SongLengthAndRestartStayInsideTheOrderTable)
+{
+    std::vector<uint8_t> bytes = xmwriter::write(fixtures::rich_module());
+    put_u16(bytes, fixtures::SONG_LENGTH_AT, 0xFFFF);
+    put_u16(bytes, fixtures::RESTART_AT, 0x8000);
+    SongPtr song = load(bytes);
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->song_length, 256);
+    EXPECT_EQ(song->restart_position, 0);
+    EXPECT_EQ(song->pattern_slots, song->patterns_used);
+    for (int order = 0; order < 256; ++order) EXPECT_LT(song->order_table[order], song->pattern_slots);
+}
+
+TEST(XmHostileTest, PackedPatternLargerThanTheFileIsRefused)
+{
+    xmwriter::Module m;
+    m.orders = {0};
+    m.patterns.resize(1);
+    m.patterns[0].rows = 4;
+    std::vector<uint8_t> bytes = xmwriter::write(m);
+    put_u16(bytes, fixtures::FIRST_PATTERN_AT + 5, 0xFFFF);  // 65535 rows of 4 cells, 16 bytes left
+    EXPECT_EQ(load(bytes), nullptr);
+}
+
+TEST(XmHostileTest, EmptyPatternsCannotAskForUnboundedMemory)
+{
+    xmwriter::Module m;
+    m.channels = 256;
+    m.orders = {0};
+    std::vector<uint8_t> block;
+    for (int p = 0; p < 8; ++p) block.insert(block.end(), {9, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0});
+    std::vector<uint8_t> bytes = with_raw_pattern(m, block);
+    put_u16(bytes, fixtures::PATTERN_COUNT_AT, 8);
+    EXPECT_EQ(load(bytes), nullptr);
+}
+
+TEST(XmHostileTest, OnlyTheFirst128InstrumentsAreRead)
+{
+    xmwriter::Module m;
+    m.orders = {0};
+    m.patterns.resize(1);
+    m.instruments.resize(200);
+    SongPtr song = load(m);
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->instrument_count, 128);
+    std::vector<uint8_t> bytes = xmwriter::write(m);
+    put_u16(bytes, fixtures::INSTRUMENT_COUNT_AT, 0xFFFF);  // unsigned, not -1
+    song = load(bytes);
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->instrument_count, 128);
+}
+
+TEST(XmHostileTest, EnvelopePointCountsStayWithinTheTables)
+{
+    xmwriter::Module m = fixtures::rich_module();
+    std::vector<uint8_t> bytes = xmwriter::write(m);
+    const size_t second = instruments_at(m) + 29;
+    bytes[second + 225] = 200;
+    bytes[second + 226] = 13;
+    SongPtr song = load(bytes);
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->instruments[1].volume_points, 12);
+    EXPECT_EQ(song->instruments[1].panning_points, 12);
+}
+
+TEST(XmHostileTest, SampleLengthIsCutToTheBytesLeft)
+{
+    xmwriter::Sample s = fixtures::make_sample(100, true, xmwriter::SAMPLE_FORWARD, 80, 20);
+    const xmwriter::Module m = fixtures::sample_module(s);
+    std::vector<uint8_t> bytes = xmwriter::write(m);
+    const size_t header = instruments_at(m) + fixtures::INSTRUMENT_HEADER_SIZE;
+    put_u32(bytes, header, 0xFFFFFFFEu);  // 2^31 - 1 frames claimed, 100 present
+    SongPtr song = load(bytes);
+    ASSERT_NE(song, nullptr);
+    const Sample* sample = only_sample(*song);
+    EXPECT_EQ(sample->length, 100u);
+    EXPECT_EQ(sample->loop_start, 80u);
+    EXPECT_EQ(sample->loop_length, 20u);
+    EXPECT_EQ(sample->data[99], s.frames[99]);
+}
+
+TEST(XmHostileTest, TruncatedFileLoadsWithWhatIsThere)
+{
+    xmwriter::Sample s = fixtures::make_sample(100, false, xmwriter::SAMPLE_PINGPONG, 10, 80);
+    std::vector<uint8_t> bytes = xmwriter::write(fixtures::sample_module(s));
+    bytes.resize(bytes.size() - 60);
+    SongPtr song = load(bytes);
+    ASSERT_NE(song, nullptr);
+    const Sample* sample = only_sample(*song);
+    EXPECT_EQ(sample->length, 40u);
+    EXPECT_EQ(sample->loop_start, 10u);
+    EXPECT_EQ(sample->loop_length, 30u);
+    EXPECT_EQ(sample->loop_kind, LOOP_PINGPONG);
+}
+
+}  // namespace
