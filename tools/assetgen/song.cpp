@@ -261,6 +261,7 @@ void b_section(Song& s, int p)
     s.pads(p, I_CHOIR, prog, 24, 48);
     s.track(p, LEAD, I_SQUARE, "A-5f446 ~7 G-5 .3 F-5 .3 | G-5f446 ~7 D-5 .3 B-4 .3 | "
                                "E-5 .5 G-5 . B-5f446 ~5 A-5 . | A-5f446 ~11 ^^^ . E-5 .");
+    for (int row = 52; row < 60; ++row) s.at(p, row, LEAD).volume = 0x61;  // the long note fades as it sings
     s.echo(p, LEAD, ECHO, 3, 0x20, 0xE0);
 }
 
