@@ -165,7 +165,7 @@ void build_layers(Song& s, int p, int layer)
     if (layer >= 2) {
         s.steps(p, KICK, I_KICK, layer == 2 ? "x...x...x...x..." : "X...x...x...x..x", 56, 48, 34);
         s.bass(p, layer == 2 ? I_SUB : I_PBASS, MAIN, layer == 2 ? "..R...R...R...R." : "R.RO.RR.R.RO.R5O",
-               layer == 2 ? 44 : 40, layer == 2 ? 18 : 30);
+               layer == 2 ? 40 : 36, layer == 2 ? 18 : 30);
         s.hit(p, 0, PERC, I_CRASH, C4_NOTE, 36);
     }
     if (layer == 3) {
@@ -183,7 +183,7 @@ void accents(Song& s, int p)
 {
     const Progression prog = {"Dm", "F", "G", "E"};
     s.pads(p, I_STRINGS, prog, 30);
-    s.bass(p, I_SUB, prog, "R...............", 48);
+    s.bass(p, I_SUB, prog, "R...............", 42);
     s.steps(p, HAT, I_CHAT, "x.x.x.x.x.x.x.x.", 26, 22, 12);
     s.steps(p, SNARE, I_SNARE, "........x.......", 44, 44, 44);
     const int beat_rows[10] = {4, 20, 36, 44, 52, 55, 57, 60, 62, 63};
@@ -219,7 +219,7 @@ void groove(Song& s, int p, const Progression& prog, bool pulses)
     s.steps(p, KICK, I_KICK, "X...x...x...x...", 54, 50, 40);
     s.steps(p, SNARE, I_CLAP, "....x.......x...", 46, 46, 30);
     s.steps(p, HAT, I_CHAT, "o.x.o.x.o.xoo.x.", 30, 26, 16);
-    s.bass(p, I_PBASS, prog, "R.RO.RR.R.RO.R5O", 44, 30);
+    s.bass(p, I_PBASS, prog, "R.RO.RR.R.RO.R5O", 38, 30);
     s.arp(p, ARP, I_PLUCK, prog, "X.xxX.xxX.xxX.xx", 22, 14, 60);
     if (pulses) {
         s.hit(p, 0, PERC, I_CRASH, C4_NOTE, 44);
@@ -273,7 +273,7 @@ void bridge(Song& s, int p)
     s.steps(p, SNARE, I_SNARE, "........X.......", 46, 46, 30);
     s.steps(p, HAT, I_SHAKER, "x.o.x.o.x.o.x.oo", 28, 26, 16);
     s.steps(p, PERC, I_RIM, "......x.......x.", 26, 26, 20);
-    s.bass(p, I_SUB, prog, "R.......R..R....", 48);
+    s.bass(p, I_SUB, prog, "R.......R..R....", 42);
     s.pads(p, I_STRINGS, prog, 24);
     s.arp(p, ARP, I_EPIANO, prog, "..x...x...x...x.", 30, 30, 55);
     s.track(p, LEAD, I_SAW, "F-5 .7 A-5f306 f300 .6 | G-5f306 f300 .6 D-5 .3 B-4 .3 | "
@@ -391,7 +391,7 @@ void strobes(Song& s, int p, bool second)
     s.steps(p, KICK, I_KICK, "X...x...x...x...", 54, 50, 40);
     s.steps(p, SNARE, I_SNARE, "....x.......x...", 46, 46, 30);
     s.steps(p, HAT, I_CHAT, "xoxoxoxoxoxoxoxo", 28, 26, 16);
-    s.bass(p, I_PBASS, prog, "RORORORORORORORO", 40, 30);
+    s.bass(p, I_PBASS, prog, "RORORORORORORORO", 36, 30);
     for (int row : stab_rows) {
         const Chord& c = chords().at(prog[static_cast<size_t>(row / 16)]);
         s.hit(p, row, FX, I_STAB, in_window(c.root, 49), 42);

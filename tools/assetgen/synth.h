@@ -20,20 +20,30 @@ constexpr double C4 = RATE / 128.0;
 
 using Signal = std::vector<double>;
 
-// Two-pole resonant filter (state-variable, Chamberlin), retunable per sample.
+// Two-pole resonant filter (trapezoidal state-variable form, stable at any cutoff),
+// retunable per sample. `resonance` 0 is damped, towards 1 it rings.
 class Svf {
 public:
     // Returns low-pass; band and high pass are left in the members.
     double run(double in, double cutoff_hz, double resonance, double rate)
     {
-        const double f = 2.0 * std::sin(3.14159265358979 * std::fmin(cutoff_hz, rate * 0.24) / rate);
-        const double q = 1.0 - resonance;  // 0 = self-oscillating edge, 1 = damped
-        low += f * band;
-        high = in - low - q * 2.0 * band;
-        band += f * high;
+        const double g = std::tan(3.14159265358979 * std::fmin(cutoff_hz, rate * 0.45) / rate);
+        const double k = 2.0 * (1.0 - resonance);
+        const double a1 = 1.0 / (1.0 + g * (g + k)), a2 = g * a1, a3 = g * a2;
+        const double v3 = in - ic2_;
+        const double v1 = a1 * ic1_ + a2 * v3;
+        const double v2 = ic2_ + a2 * ic1_ + a3 * v3;
+        ic1_ = 2.0 * v1 - ic1_;
+        ic2_ = 2.0 * v2 - ic2_;
+        low = v2;
+        band = v1;
+        high = in - k * v1 - v2;
         return low;
     }
     double low = 0.0, band = 0.0, high = 0.0;
+
+private:
+    double ic1_ = 0.0, ic2_ = 0.0;
 };
 
 // Band-limited sawtooth from its harmonics up to `top_hz` (phase in turns).
