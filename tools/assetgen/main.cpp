@@ -251,13 +251,11 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    // The pictures lie in this order ahead of the module; the grain block is the last 65052
-    // bytes of them followed by the start of the module.
-    const std::vector<const Bytes*> picture_order = {&pictures.fade_mask, &pictures.dot, &pictures.final_overlay,
-                                                     &pictures.strobe1, &pictures.strobe2, &pictures.intro};
-    Bytes picture_data;
-    for (const Bytes* b : picture_order) picture_data.insert(picture_data.end(), b->begin(), b->end());
-    Bytes grain(picture_data.end() - 65052, picture_data.end());
+    // The pictures lie in the data in the order of the list below, the warp texture last,
+    // right ahead of the module. The grain block is the end of that picture data followed by
+    // the start of the module: the texture's fine veins make a grain with no recognisable
+    // shape in it, where a picture would show through the grain as a ghost of itself.
+    Bytes grain(pictures.warp_texture.end() - 65052, pictures.warp_texture.end());
     grain.insert(grain.end(), module.begin(), module.begin() + 128484);
 
     std::vector<std::array<int32_t, 3>> faces = mesh.faces;
@@ -270,12 +268,12 @@ int main(int argc, char** argv)
         {"strobe_picture_1", pictures.strobe1, 64},
         {"strobe_picture_2", pictures.strobe2, 64},
         {"intro_picture", pictures.intro, 64},
-        {"module_xm", module, 64},
         {"dot_palette_stored", palette_bytes(pictures.dot_palette), 16},
         {"font_sheet", font.sheet, 64},
         {"font_palette_stored", palette_bytes(font.palette), 16},
-        {"warp_texture", pictures.warp_texture, 64},
         {"warp_palette_stored", palette_bytes(pictures.warp_palette), 16},
+        {"warp_texture", pictures.warp_texture, 64},
+        {"module_xm", module, 64},
         {"swirl_map", raw_bytes(pictures.swirl_map), 64},
         {"sine_bytes", pictures.sine_bytes, 64},
         {"grain_block", grain, 64},

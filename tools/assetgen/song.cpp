@@ -350,8 +350,8 @@ void build_up(Song& s, int p)
 {
     const Progression prog = {"Dm", "Dm", "E", "E"};
     s.pads(p, I_STRINGS, prog, 26);
-    for (int row = 16; row < 28; ++row)
-        for (int ch = PAD1; ch <= PAD3; ++ch) s.effect(p, row, ch, 0xA, 0x02);  // pads sink towards the stop
+    for (int row = 16; row < 28; row += 2)
+        for (int ch = PAD1; ch <= PAD3; ++ch) s.effect(p, row, ch, 0xA, 0x01);  // pads sink towards the stop
     s.bass(p, I_SUB, prog, "R...R...R...R...", 44);
     for (int row = 28; row < 32; ++row) s.at(p, row, BASS) = {};
     s.key_off(p, 28, BASS);
