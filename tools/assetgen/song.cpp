@@ -113,6 +113,16 @@ public:
         }
     }
 
+    // A snare fill over the last half bar that leads into the next section.
+    void fill(int p)
+    {
+        const int rows[6] = {56, 58, 60, 61, 62, 63};
+        const int volumes[6] = {28, 32, 40, 34, 44, 50};
+        for (int row = 56; row < 64; ++row) at(p, row, SNARE) = {};
+        for (int k = 0; k < 6; ++k) hit(p, rows[k], SNARE, I_SNARE, C4_NOTE, volumes[k]);
+        effect(p, 61, SNARE, 0xE, 0xD2);  // a late ghost note pushes the fill forward
+    }
+
     void track(int p, int ch, int ins, const std::string& text, int row = 0) { s_.track(p, ch, ins, text, row); }
     void steps(int p, int ch, int ins, const std::string& s, int loud, int normal, int soft, int note = C4_NOTE)
     {
@@ -175,6 +185,7 @@ void build_layers(Song& s, int p, int layer)
         // A choir line answers the text, one long note per chord.
         s.track(p, ECHO, I_CHOIR, "E-5v24f8A0 .15 | C-5v24 .15 | E-5v24 .15 | D-5v24 .13 ^^^ .");
         s.track(p, LEAD, I_SQUARE, ".32 G-4v20 . A-4v20 . C-5v24 .3 B-4v24 .3 | G-4v24 .3 A-4v20 .3 B-4v24 .3 D-5v28 .2 ^^^");
+        s.fill(p);
     }
 }
 
@@ -239,6 +250,7 @@ void drop(Song& s, int p)
     s.pads(p, I_STRINGS, MAIN, 22);
     s.track(p, LEAD, I_SAW, MELODY_A);
     s.echo(p, LEAD, ECHO, 3, 0x22, 0xE0);
+    s.fill(p);
 }
 
 void drop_again(Song& s, int p)
@@ -247,6 +259,7 @@ void drop_again(Song& s, int p)
     s.pads(p, I_STRINGS, MAIN, 22);
     s.track(p, LEAD, I_SAW, MELODY_A2);
     s.echo(p, LEAD, ECHO, 3, 0x22, 0xE0);
+    s.fill(p);
     s.effect(p, 63, FX, 0xD, 0);  // on to the next order, as the rows would anyway
 }
 
@@ -263,6 +276,7 @@ void b_section(Song& s, int p)
                                "E-5 .5 G-5 . B-5f446 ~5 A-5 . | A-5f446 ~11 ^^^ . E-5 .");
     for (int row = 52; row < 60; ++row) s.at(p, row, LEAD).volume = 0x61;  // the long note fades as it sings
     s.echo(p, LEAD, ECHO, 3, 0x20, 0xE0);
+    s.fill(p);
 }
 
 // Order 8: a half-time bridge. The saw lead glides, the e-piano comps on the off-beats.
@@ -300,6 +314,7 @@ void swirl(Song& s, int p, bool second)
     }
     if (!second) {
         s.track(p, LEAD, I_SQUARE, MELODY_A);
+        s.fill(p);
     } else {
         s.track(p, LEAD, I_SQUARE, "A-5 .3 C-6 .3 B-5 . A-5 .3 E-5 . | F-5 .3 A-5 .3 G-5 . F-5 .3 E-5 . | "
                                    "D-5 .3 G-5 .3 B-5 .3 D-6 .3 | B-5f446 ~7 G#5 .3 E-5 .2 ^^^");
@@ -401,6 +416,7 @@ void strobes(Song& s, int p, bool second)
         }
     }
     s.hit(p, 0, PERC, I_CRASH, C4_NOTE, 44);
+    s.fill(p);
     for (int row = 2; row < 64; row += 4)
         if (!s.at(p, row, PERC).note) {
             s.hit(p, row, PERC, I_OHAT, C4_NOTE, 20);
@@ -411,6 +427,13 @@ void strobes(Song& s, int p, bool second)
         s.echo(p, LEAD, ECHO, 3, 0x18, 0xE0);
     } else {
         s.arp(p, ARP, I_PLUCK, prog, "X.xxX.xxX.xxX.xx", 22, 14, 60);
+        // The choir holds each chord's fifth above the stabs.
+        for (int bar = 0; bar < 4; ++bar) {
+            const Chord& c = chords().at(prog[static_cast<size_t>(bar)]);
+            s.hit(p, bar * 16, ECHO, I_CHOIR, in_window(c.root + 7, 55), 30);
+            s.effect(p, bar * 16, ECHO, 8, 0x50);
+        }
+        s.key_off(p, 62, ECHO);
     }
 }
 
