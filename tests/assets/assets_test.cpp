@@ -304,11 +304,10 @@ TEST(TextTableTest, OurTextsFitOnScreenAndUseTheFont)
     EXPECT_LE(assets::text_events[32].x + 16 * 5, assets::text_events[34].x);
 }
 
-TEST(GrainBlockTest, IsThePictureTailThenTheModuleStart)
+TEST(GrainBlockTest, IsTheTextureTailThenTheModuleStart)
 {
     EXPECT_EQ(std::memcmp(assets::grain_block + 65052, assets::module_xm, 128484), 0);
-    EXPECT_EQ(std::memcmp(assets::grain_block + 65052 - 64000, assets::intro_picture, 64000), 0);
-    EXPECT_EQ(std::memcmp(assets::grain_block, assets::strobe_picture_2 + 64000 - 1052, 1052), 0);
+    EXPECT_EQ(std::memcmp(assets::grain_block, assets::warp_texture + 65536 - 65052, 65052), 0);
 }
 
 uint32_t read_le(const uint8_t* p, int bytes)

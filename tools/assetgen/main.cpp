@@ -3,6 +3,8 @@
 // Usage: assetgen OUTPUT_DIR. Writes OUTPUT_DIR/*.bin (the bytes behind each name of
 // assets/assets.h), OUTPUT_DIR/assets_data.cpp (which pulls them in with .incbin),
 // OUTPUT_DIR/quorbela.xm and OUTPUT_DIR/preview/*.png. Same bytes on every run.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -123,6 +125,46 @@ void draw_glyphs(std::vector<uint16_t>& frame, const assetgen::Font& font, const
     }
 }
 
+// The warp as the renderer draws it: the screen map of bent texture coordinates.
+std::vector<uint16_t> warp_frame(const assetgen::Pictures& p, uint16_t phase)
+{
+    std::vector<uint16_t> frame(64000);
+    const float v_step = 256.0f / 200.0f;
+    double v_sum = 0.0;
+    for (int y = 0; y < 200; ++y) {
+        const float u_step = static_cast<float>(256 + 2 * y) / 320.0f;
+        const int v = static_cast<int>(std::nearbyint(v_sum)) & 255;
+        double u_sum = 0.0;
+        for (int x = 0; x < 320; ++x) {
+            const int u = static_cast<int>(std::nearbyint(u_sum)) & 255;
+            const int column = -(u + (phase >> 8)) & 255;
+            const int row = (p.sine_bytes[static_cast<size_t>((v + (phase & 255)) & 255)] - (phase >> 8)) & 255;
+            frame[static_cast<size_t>(y) * 320 + x] = palette565(p.warp_palette, p.warp_texture[static_cast<size_t>(row) * 256 + column]);
+            u_sum += u_step;
+        }
+        v_sum += v_step;
+    }
+    return frame;
+}
+
+// The swirled texture pass: the polar map bent through the sine table.
+std::vector<uint16_t> swirl_frame(const assetgen::Pictures& p, uint16_t phase)
+{
+    std::vector<uint16_t> frame(64000);
+    const uint8_t* sine = p.sine_bytes.data();
+    const int pl = phase & 255, ph = phase >> 8;
+    for (size_t i = 0; i < 64000; ++i) {
+        const int u = p.swirl_map[i] & 255, v = p.swirl_map[i] >> 8;
+        const int s1 = sine[(u + pl) & 255];
+        const int s2 = sine[(s1 + 2 * v + pl) & 255];
+        const int a = (s2 >> 3) + 2 * u;
+        const int s4 = sine[(sine[ph] + u + pl) & 255];
+        const int low = ((s4 >> 2) + v) & 255, high = (a + v) & 255;
+        frame[i] = palette565(p.warp_palette, p.warp_texture[static_cast<size_t>(high) * 256 + low]);
+    }
+    return frame;
+}
+
 bool previews(const std::filesystem::path& dir, const assetgen::Pictures& p, const assetgen::Font& font,
               const Bytes& grain)
 {
@@ -173,6 +215,20 @@ bool previews(const std::filesystem::path& dir, const assetgen::Pictures& p, con
             }
     }
     rgb("dot_cloud.png", cloud);
+
+    // The warp scene at one phase, the mask wipe half-way over it, and the swirled texture.
+    std::vector<uint16_t> warp = warp_frame(p, 0x3C28);
+    rgb("warp_scene.png", warp);
+    std::vector<uint16_t> wiped = warp;
+    for (size_t i = 0; i < 64000; ++i) {
+        const int d = std::max(0, ((256 - p.fade_mask[i]) & 255) - 150);
+        const uint16_t px = wiped[i];
+        const int r = std::max(0, (px >> 11) - (d >> 3)), g = std::max(0, ((px >> 5) & 63) - (d >> 2));
+        const int b = std::max(0, (px & 31) - (d >> 3));
+        wiped[i] = static_cast<uint16_t>(r << 11 | g << 5 | b);
+    }
+    rgb("mask_fade_scene.png", wiped);
+    rgb("swirl_scene.png", swirl_frame(p, 0x3C28));
 
     Bytes tex(256 * 256 * 3 * 4);
     for (int y = 0; y < 512; ++y)
@@ -251,13 +307,11 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    // The pictures lie in this order ahead of the module; the grain block is the last 65052
-    // bytes of them followed by the start of the module.
-    const std::vector<const Bytes*> picture_order = {&pictures.fade_mask, &pictures.dot, &pictures.final_overlay,
-                                                     &pictures.strobe1, &pictures.strobe2, &pictures.intro};
-    Bytes picture_data;
-    for (const Bytes* b : picture_order) picture_data.insert(picture_data.end(), b->begin(), b->end());
-    Bytes grain(picture_data.end() - 65052, picture_data.end());
+    // The pictures lie in the data in the order of the list below, the warp texture last,
+    // right ahead of the module. The grain block is the end of that picture data followed by
+    // the start of the module: the texture's fine veins make a grain with no recognisable
+    // shape in it, where a picture would show through the grain as a ghost of itself.
+    Bytes grain(pictures.warp_texture.end() - 65052, pictures.warp_texture.end());
     grain.insert(grain.end(), module.begin(), module.begin() + 128484);
 
     std::vector<std::array<int32_t, 3>> faces = mesh.faces;
@@ -270,12 +324,12 @@ int main(int argc, char** argv)
         {"strobe_picture_1", pictures.strobe1, 64},
         {"strobe_picture_2", pictures.strobe2, 64},
         {"intro_picture", pictures.intro, 64},
-        {"module_xm", module, 64},
         {"dot_palette_stored", palette_bytes(pictures.dot_palette), 16},
         {"font_sheet", font.sheet, 64},
         {"font_palette_stored", palette_bytes(font.palette), 16},
-        {"warp_texture", pictures.warp_texture, 64},
         {"warp_palette_stored", palette_bytes(pictures.warp_palette), 16},
+        {"warp_texture", pictures.warp_texture, 64},
+        {"module_xm", module, 64},
         {"swirl_map", raw_bytes(pictures.swirl_map), 64},
         {"sine_bytes", pictures.sine_bytes, 64},
         {"grain_block", grain, 64},
