@@ -141,18 +141,20 @@ TEST_F(WarpTest, GoldenWarpFrames)
     EXPECT_EQ(render_test::frame_hash(), 0x5656f7d34834017du) << std::hex << render_test::frame_hash();
 }
 
-// Pins the grain (its start in the block, the per-byte addition without carry, the phase
-// step) and the in-place blur over the intro picture, as scene 1 shows its first two frames.
-TEST_F(WarpTest, GoldenGrainBlurOfTheIntroPicture)
+// Pins the in-place blur over the intro picture as scene 1 shows it. The grain is taken
+// out beforehand, so the hash does not follow the music module's bytes in the grain block;
+// GrainBlurLeavesRowZeroUnblurred pins the grain itself.
+TEST_F(WarpTest, GoldenBlurOfTheIntroPicture)
 {
     if (!render_test::real_assets())
         GTEST_SKIP() << "needs the generated assets";
     place_intro_picture();
+    render::grain_phase = 768;
+    for (int32_t k = 0; k < static_cast<int32_t>(render_test::FRAME_BYTES); ++k)
+        platform::frame_buffer[k] = static_cast<uint8_t>(platform::frame_buffer[k] - grain_for(k));
     render::grain_blur();
-    EXPECT_EQ(render_test::frame_hash(), 0x37fe8260d4e6bffcu) << std::hex << render_test::frame_hash();
-    place_intro_picture();
-    render::grain_blur();
-    EXPECT_EQ(render_test::frame_hash(), 0xfce2cab8a2b5b4cau) << std::hex << render_test::frame_hash();
+    EXPECT_EQ(frame.get(0), assets::intro_picture[0] >> 4);
+    EXPECT_EQ(render_test::frame_hash(), 0x67ebf28b8d5c8817u) << std::hex << render_test::frame_hash();
 }
 
 }  // namespace
