@@ -45,7 +45,7 @@ std::vector<uint8_t> mutate(std::vector<uint8_t> bytes, std::mt19937& random)
         case 4: bytes.erase(bytes.begin() + static_cast<long>(at)); break;
         default:
             // Header-sized fields are where the counts live: hit them more often.
-            if (c == 0) bytes.resize(at + 1);
+            if (c == 0) bytes.erase(bytes.begin() + static_cast<long>(at) + 1, bytes.end());
             else bytes[random() % std::min<size_t>(bytes.size(), 400)] = static_cast<uint8_t>(random());
             break;
         }

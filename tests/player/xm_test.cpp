@@ -442,7 +442,7 @@ TEST(XmHostileTest, TruncatedFileLoadsWithWhatIsThere)
 {
     xmwriter::Sample s = fixtures::make_sample(100, false, xmwriter::SAMPLE_PINGPONG, 10, 80);
     std::vector<uint8_t> bytes = xmwriter::write(fixtures::sample_module(s));
-    bytes.resize(bytes.size() - 60);
+    bytes.erase(bytes.end() - 60, bytes.end());
     SongPtr song = load(bytes);
     ASSERT_NE(song, nullptr);
     const Sample* sample = only_sample(*song);
