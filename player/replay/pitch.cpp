@@ -82,6 +82,7 @@ Voice* pool_voice(int32_t voice_index)
 }
 
 // The gains are bytes: volume and panning are kept within 0..255 so the products never wrap.
+// A centred panning with the envelope at 64 asks for 256 (trace envelopes).
 void update_gains(Voice* voice)
 {
     voice->gain_left = static_cast<uint8_t>((255 - voice->panning) * voice->volume / 255);
@@ -189,8 +190,9 @@ void envelope_step(Channel* channel, const EnvelopeShape& envelope, EnvelopeCurs
     const int32_t count = envelope.count;
     const EnvelopePoint* points = envelope.points;
     if (cursor.point >= 0 && cursor.point < count && points[cursor.point].tick == cursor.tick) {
-        // The loop test comes first, so a loop ending on the last point never finishes. A loop
-        // start beyond the points in use is ignored rather than followed out of the table.
+        // The loop test comes first, so a loop ending on the last point never finishes
+        // (EnvelopeTest.LoopEndingOnTheLastPointNeverFinishes). A loop start beyond the points
+        // in use is ignored rather than followed out of the table.
         if ((envelope.type & 4) != 0 && cursor.point == envelope.loop_end &&
             envelope.loop_start < count) {
             cursor.point = envelope.loop_start;

@@ -88,7 +88,9 @@ void fade_out(Channel* channel, const Instrument* instrument)
     channel->update |= UPDATE_VOLUME;
 }
 
-// A cell whose note slides instead of sounding: effect 3 or 5, or a volume-column Fy.
+// A cell whose note slides instead of sounding: effect 3 or 5, or a volume-column Fy. Fy
+// counts too, else its note would jump there at once and leave nothing to slide to (traces
+// volume_column and portamento).
 bool tone_porta_cell(const Cell& cell)
 {
     return cell.effect == EFFECT_TONE_PORTA || cell.effect == EFFECT_TONE_PORTA_VOLSLIDE ||
@@ -155,7 +157,8 @@ void replay_tick(Song* song)
     } else {
         if (song->next_order >= 0) song->order = song->next_order;
         if (song->next_row >= 0) song->row = song->next_row;
-        // A break into a shorter pattern plays from its first row rather than past its end.
+        // A break into a shorter pattern plays from its first row rather than past its end
+        // (trace break_past_pattern_end).
         if (song->row >= order_rows(song, song->order)) song->row = 0;
 
         replay_row(song);
@@ -167,7 +170,8 @@ void replay_tick(Song* song)
                 int32_t next_order = song->order + 1;
                 if (next_order >= song->song_length) {
                     next_order = song->restart_position;
-                    // A restart position outside the order list starts the song over.
+                    // A restart position outside the order list starts the song over
+                    // (ReplayTest.RestartPositionOutsideTheOrderListStartsOver).
                     if (next_order < 0 || next_order >= song->song_length) next_order = 0;
                     song->song_looped = 1;
                 }
@@ -253,7 +257,8 @@ void channel_commit(Channel* channel, Sample* sample, Song* song)
     }
     if ((update & UPDATE_VOLUME) != 0) {
         // 64 * 64 * 65536 * 64 at full scale gives 127. Cxx can take the channel volume past
-        // 64; from 128 on the result would not fit the 8-bit gains, so it stops at 255.
+        // 64; from 128 on the result would not fit the 8-bit gains, so it stops at 255
+        // (trace volume_effects, CFF).
         const int64_t product = static_cast<int64_t>(channel->volume + channel->volume_offset) *
                                 channel->venv_value * channel->fadeout * song->global_volume;
         constexpr int64_t LOUDEST = int64_t{1} << 35;  // and above: 255

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <ostream>
+#include <vector>
 
 #include "player/control.h"
 #include "tests/player/replay_trace.h"
@@ -292,6 +294,117 @@ TEST(ReplayTest, CommitWithoutVoicePoolDoesNothing)
     player::Song song{};
     player::channel_commit(&channel, &player::empty_sample, &song);
     EXPECT_EQ(channel.voice_index, -1);
+}
+
+}  // namespace
+
+namespace {
+namespace random_module {
+
+uint32_t state = 12345;
+
+uint32_t next(uint32_t range)
+{
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % range;
+}
+
+xmwriter::Envelope envelope()
+{
+    xmwriter::Envelope e;
+    // Up to 20 points: the file's count can exceed the 12 points it stores.
+    const uint32_t count = next(21);
+    for (uint32_t i = 0; i < count; ++i) {
+        e.points.push_back({static_cast<uint16_t>(next(100)), static_cast<uint16_t>(next(100))});
+    }
+    e.sustain = static_cast<uint8_t>(next(24));
+    e.loop_start = static_cast<uint8_t>(next(24));
+    e.loop_end = static_cast<uint8_t>(next(24));
+    e.type = static_cast<uint8_t>(next(8));
+    return e;
+}
+
+xmwriter::Module build()
+{
+    xmwriter::Module m;
+    m.channels = 1 + static_cast<int>(next(6));
+    m.flags = static_cast<uint16_t>(next(2));
+    m.speed = static_cast<uint16_t>(next(8));
+    m.bpm = static_cast<uint16_t>(next(256));
+    m.restart = static_cast<uint16_t>(next(300));
+    const uint32_t patterns = 1 + next(4);
+    for (uint32_t p = 0; p < patterns; ++p) {
+        xmwriter::Pattern pattern;
+        pattern.rows = static_cast<int>(next(70));
+        for (int row = 0; row < pattern.rows; ++row) {
+            for (int c = 0; c < m.channels; ++c) {
+                xmwriter::Cell& cell = pattern.at(row, c, m.channels);
+                cell.note = static_cast<uint8_t>(next(4) == 0 ? next(98) : 0);
+                cell.instrument = static_cast<uint8_t>(next(5));
+                cell.volume = static_cast<uint8_t>(next(256));
+                cell.effect = static_cast<uint8_t>(next(36));
+                cell.parameter = static_cast<uint8_t>(next(256));
+            }
+        }
+        m.patterns.push_back(pattern);
+    }
+    const uint32_t orders = 1 + next(6);
+    for (uint32_t i = 0; i < orders; ++i) m.orders.push_back(static_cast<uint8_t>(next(6)));
+    for (int i = 0; i < 3; ++i) {
+        xmwriter::Instrument ins;
+        xmwriter::Sample s;
+        const uint32_t length = 1 + next(3000);
+        s.frames.assign(length, 0);
+        s.loop = static_cast<uint8_t>(next(3));
+        s.loop_start = next(length);
+        s.loop_length = next(length - s.loop_start + 1);
+        s.volume = static_cast<uint8_t>(next(256));
+        s.finetune = static_cast<int8_t>(next(256));
+        s.panning = static_cast<uint8_t>(next(256));
+        s.relative_note = static_cast<int8_t>(next(256));
+        ins.samples.push_back(s);
+        for (uint8_t& n : ins.note_sample) n = static_cast<uint8_t>(next(3));
+        ins.volume = envelope();
+        ins.panning = envelope();
+        ins.vibrato_type = static_cast<uint8_t>(next(6));
+        ins.vibrato_sweep = static_cast<uint8_t>(next(256));
+        ins.vibrato_depth = static_cast<uint8_t>(next(256));
+        ins.vibrato_rate = static_cast<uint8_t>(next(256));
+        ins.fadeout = static_cast<uint16_t>(next(0x8000));
+        m.instruments.push_back(ins);
+    }
+    return m;
+}
+
+}  // namespace random_module
+
+// Every cell, envelope and header field the replay reads, at random: nothing may be read
+// outside the song (the sanitizer build checks that) and the voices stay within their ranges.
+TEST(ReplayTest, RandomModulesKeepVoicesInRange)
+{
+    for (int round = 0; round < 30; ++round) {
+        const std::vector<uint8_t> bytes = xmwriter::write(random_module::build());
+        player::Song* song = test_support::load_module(bytes);
+        ASSERT_NE(song, nullptr) << "round " << round;
+        ASSERT_TRUE(player::voice_pool_create(44100));
+        ASSERT_TRUE(player::song_start(song));
+        ASSERT_GT(song->samples_per_tick, 0);
+        const player::Voice* pool = player::voice_pool();
+        for (int t = 0; t < 2000; ++t) {
+            player::replay_tick(song);
+            for (int c = 0; c < song->channel_count; ++c) {
+                const player::Voice& v = pool[c];
+                ASSERT_GE(v.volume, 0);
+                ASSERT_LE(v.volume, 255);
+                ASSERT_GE(v.panning, 0);
+                ASSERT_LE(v.panning, 255);
+                ASSERT_LE(v.step, 16u);
+                ASSERT_GE(song->row, 0);
+            }
+        }
+        player::song_free(song);
+        player::voice_pool_destroy();
+    }
 }
 
 }  // namespace
