@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
 #include <cstring>
+#include <new>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -34,8 +34,14 @@ struct MixerState {
 };
 
 MixerState state;
-Voice list_head{&list_head, &list_head, 0, 0, 0, 0, 0, nullptr, 0, 0, 0, 0, 0, 0, 0,
-                0, 0, 0, 0, 0.0f, 0.0f, 0};
+
+// The active-voice list's head: empty (self-linked) until a pool exists.
+Voice* list_head()
+{
+    static Voice head{};
+    if (head.next == nullptr) list_init(&head);
+    return &head;
+}
 
 // Frames until a position `distance` away is reached, from the step in 8.24 form. Steps of
 // 256 frames and more do not fit 8.24, and steps below 2^-24 frame vanish in it; both are
@@ -421,10 +427,10 @@ bool voice_pool_create(int32_t rate)
     voice_pool_destroy();
     Voice* pool = new (std::nothrow) Voice[VOICE_COUNT]{};
     if (pool == nullptr) return false;
-    list_init(&list_head);
+    list_init(list_head());
     for (int32_t i = 0; i < VOICE_COUNT; ++i) {
         pool[i].index = i;
-        list_insert_before(&pool[i], &list_head);
+        list_insert_before(&pool[i], list_head());
     }
     state.pool = pool;
     state.rate = rate;
@@ -436,7 +442,7 @@ bool voice_pool_create(int32_t rate)
 
 void voice_pool_destroy()
 {
-    list_init(&list_head);
+    list_init(list_head());
     delete[] state.pool;
     state.pool = nullptr;
 }
@@ -448,7 +454,7 @@ Voice* voice_pool()
 
 Voice* active_voices()
 {
-    return &list_head;
+    return list_head();
 }
 
 int32_t output_rate()
@@ -461,10 +467,10 @@ int32_t ramp_length()
     return state.ramp;
 }
 
-void mix_voices(float* destination, Voice* list_head_node, int32_t frames)
+void mix_voices(float* destination, Voice* head, int32_t frames)
 {
-    if (destination == nullptr || list_head_node == nullptr || frames <= 0) return;
-    for (Voice* voice = list_head_node->next; voice != list_head_node; voice = voice->next) {
+    if (destination == nullptr || head == nullptr || frames <= 0) return;
+    for (Voice* voice = head->next; voice != head; voice = voice->next) {
         if (voice->sample != nullptr) mix_voice(voice, destination, frames);
     }
 }

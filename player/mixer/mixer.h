@@ -40,14 +40,19 @@ Voice* active_voices();       // the list head to hand to mix_voices
 int32_t output_rate();        // frames per second of the pool; 44100 before any pool
 int32_t ramp_length();        // R = rate * 128 / 44100
 
-// Adds `frames` stereo frames (left, right floats) of every voice on the list to destination.
+// Adds `frames` stereo frames (left, right floats) of every voice on the list to destination,
+// advancing the voices. Whatever the step and position, no frame is read outside the sample's
+// data (length + 8 frames). Mixing thread only; not re-entrant.
 void mix_voices(float* destination, Voice* list_head, int32_t frames);
 // Rounds (ties to even) and clamps 2 * frames floats to signed 16-bit.
 void mix_to_pcm16(int16_t* destination, const float* source, int32_t frames);
 
-// Starts `sample` on the voice at its start_offset; the voice's index, or -1 without a pool
-// or sample.
+// Starts `sample` on the voice at its start_offset (0 when that is not below the loop end),
+// moving forward; the voice's index, or -1 without a pool or sample or for an index outside
+// 0..255. Gains, ramp and step stay as they are.
 int32_t voice_play(int32_t voice_index, Sample* sample);
+// Silences the voice. True, also when no pool exists (then it does nothing); false only for an
+// index outside 0..255.
 bool voice_stop(int32_t voice_index);
 
 }  // namespace player
