@@ -1,1 +1,2 @@
 # benchmark: mixer
+quorbela_bench(mixer_bench SOURCES mixer_bench.cpp LIBS quorbela_player)

@@ -2,6 +2,7 @@
 
 #include "player/control.h"
 
+#include <atomic>
 #include <new>
 
 #include "player/list.h"
@@ -70,15 +71,21 @@ bool song_start(Song* song)
     if (song->channel_count > 0) {
         song->channels = new (std::nothrow) Channel[static_cast<size_t>(song->channel_count)]{};
         if (song->channels == nullptr) return false;
-        Voice* pool = voice_pool();
-        for (int32_t i = 0; i < song->channel_count; ++i) {
-            song->channels[i].voice = pool != nullptr ? &pool[i] : nullptr;
-            song->channels[i].voice_index = i;
-        }
+        song_bind_voices(song);
     }
     list_insert_before(song, playing_list_head());
     song->playing = 1;
     return true;
+}
+
+void song_bind_voices(Song* song)
+{
+    if (song == nullptr || song->channels == nullptr) return;
+    Voice* pool = voice_pool();
+    for (int32_t i = 0; i < song->channel_count; ++i) {
+        song->channels[i].voice = pool != nullptr ? &pool[i] : nullptr;
+        song->channels[i].voice_index = i;
+    }
 }
 
 void song_set_bpm(Song* song, int32_t bpm)

@@ -7,9 +7,12 @@
 namespace player {
 
 // Restarts the song from order 0 with fresh channels bound to the voice pool and links it
-// into the playing list. False for a null song, no voice pool or too many channels.
+// into the playing list. False for a null song, more channels than voices, or no memory.
+// Without a voice pool the song waits, linked but silent, until sound_open binds it.
 bool song_start(Song* song);
 bool song_stop(Song* song);
+// Binds channel i to voice i of the current pool (none while the sound is closed).
+void song_bind_voices(Song* song);
 // samples_per_tick for `bpm` at the current output rate; a bpm below 1 counts as 1.
 void song_set_bpm(Song* song, int32_t bpm);
 int32_t song_order(const Song* song);

@@ -2,15 +2,17 @@
 //
 // The loader is handed arbitrary files, so every count and offset the file supplies is
 // bounded before it sizes an allocation or indexes a table:
-//   - song length is at most 256 (the order table's size); a restart position at or past
+//   - song length is 1..256 (the order table's size; the replay starts at order 0 whatever
+//     the length says, so that order must name a pattern slot); a restart position at or past
 //     the song length restarts at order 0;
 //   - 1..256 channels (one mixer voice per channel), otherwise the file is refused;
 //   - a packed pattern must fit its rows x channels cells (one byte each at least) in the
 //     bytes left in the file, and all patterns together hold at most MAX_TOTAL_CELLS cells;
 //   - only the first 128 instruments are read: a cell cannot name any other;
-//   - envelope point counts are at most 12, the size of the point tables;
+//   - envelope point counts are at most 12 and sustain and loop point numbers at most 11, so
+//     nothing indexes past the point tables;
 //   - a sample is never longer than the bytes left in the file, and its loop is cut back to
-//     the sample (a loop that becomes empty makes it non-looping).
+//     the sample (a loop that becomes empty makes it non-looping); its volume is at most 64.
 // Short reads leave zero-filled fields, as with any stream; exhausted memory fails the load.
 
 #include "player/xm.h"
@@ -205,10 +207,16 @@ void read_instrument_header(Reader& reader, Instrument* instrument)
     instrument->fadeout = static_cast<uint16_t>(reader.read_u16le() << 1);
     if (instrument->volume_points < 2) instrument->volume_type = 0;
     if (instrument->panning_points < 2) instrument->panning_type = 0;
-    instrument->volume_points =
-        static_cast<uint8_t>(std::min<int32_t>(instrument->volume_points, MAX_ENVELOPE_POINTS));
-    instrument->panning_points =
-        static_cast<uint8_t>(std::min<int32_t>(instrument->panning_points, MAX_ENVELOPE_POINTS));
+    const auto at_most = [](uint8_t* value, int32_t limit) {
+        *value = static_cast<uint8_t>(std::min<int32_t>(*value, limit));
+    };
+    at_most(&instrument->volume_points, MAX_ENVELOPE_POINTS);
+    at_most(&instrument->panning_points, MAX_ENVELOPE_POINTS);
+    for (uint8_t* point : {&instrument->volume_sustain, &instrument->volume_loop_start,
+                           &instrument->volume_loop_end, &instrument->panning_sustain,
+                           &instrument->panning_loop_start, &instrument->panning_loop_end}) {
+        at_most(point, MAX_ENVELOPE_POINTS - 1);
+    }
 }
 
 Sample* read_sample_header(Reader& reader)
@@ -219,7 +227,7 @@ Sample* read_sample_header(Reader& reader)
     sample->length = reader.read_u32le();
     sample->loop_start = reader.read_u32le();
     sample->loop_length = reader.read_u32le();
-    sample->volume = reader.read_u8();
+    sample->volume = std::min<uint8_t>(reader.read_u8(), 64);
     sample->finetune = static_cast<int8_t>(reader.read_u8());
     sample->loop_kind = LOOP_NONE;
     sample->bits = 8;
@@ -367,7 +375,7 @@ bool xm_parse(Song* song, Stream* stream)
 
     if (channel_count == 0 || channel_count > MAX_CHANNELS) return false;
     song->channel_count = static_cast<int16_t>(channel_count);
-    song->song_length = static_cast<int16_t>(std::min<int32_t>(song_length, MAX_ORDERS));
+    song->song_length = static_cast<int16_t>(std::clamp<int32_t>(song_length, 1, MAX_ORDERS));
     song->restart_position =
         static_cast<int16_t>(restart_position < song->song_length ? restart_position : 0);
     song->instrument_count = static_cast<int16_t>(std::min<int32_t>(instrument_count, MAX_INSTRUMENTS));

@@ -3,6 +3,14 @@
 // Records are zero-filled when allocated and owned by the record that points to them: a Song
 // owns its patterns, instruments, samples and channels. Sample data is always signed 16-bit
 // after loading, delta-decoded, with the frame after the loop end patched for interpolation.
+//
+// What a loaded song guarantees, whatever the file said: 1..256 channels; song_length 1..256
+// and restart_position below it; every order below song_length names one of pattern_slots
+// patterns (order 0 included); a pattern of 0 rows has no cells; at most 128 instruments;
+// envelope point counts <= 12 and sustain/loop point numbers <= 11; every sample's loop lies
+// inside it (loop_start + loop_length <= length, a looping sample has loop_length > 0) and
+// its volume is at most 64.
+// Not bounded: note_sample entries (16 and above mean no sample) and cell contents.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -28,8 +36,8 @@ struct Cell {
 static_assert(sizeof(Cell) == 5);
 
 struct Pattern {
-    int32_t rows;
-    Cell* cells;  // rows * channel_count cells, row by row
+    int32_t rows;  // 0..65535; 0 means no cells
+    Cell* cells;   // rows * channel_count cells, row by row; null when rows is 0
 };
 
 // loop_kind bits, tested bit-wise by the mixer.

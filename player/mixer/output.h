@@ -1,4 +1,9 @@
 // output.h -- the sound device, the mixing thread and its ring of chunks
+//
+// The ring holds ring frames of 16-bit stereo in chunks of about 20 ms. The device (the one
+// chosen with platform::audio_set_device) plays it endlessly; the mixing thread refills each
+// chunk once the device has left it. One fill pass does that for the thread and for offline
+// drivers alike, so both produce the same samples for the same device positions.
 #pragma once
 #include <cstdint>
 
@@ -7,10 +12,47 @@ namespace player {
 // Milliseconds of buffering, rounded down to a multiple of 20 (at least 20); the ring holds
 // twice that. Takes effect at the next sound_open.
 bool sound_set_buffer_time(int32_t milliseconds);
-// Opens the audio device at `rate` (16-bit stereo), creates the voice pool and starts the
-// mixing thread. False without stream callbacks, device or memory.
+int32_t sound_buffer_time();
+
+// Opens the audio device at `rate` (16-bit stereo), creates the voice pool, re-binds the
+// channels of playing songs to it and starts the mixing thread. False without stream
+// callbacks, device or memory. Closes whatever was open first.
 bool sound_open(int32_t rate);
+// The same without the mixing thread: the caller drives sound_fill_pass or sound_fill_chunk.
+bool sound_open_offline(int32_t rate);
+// Ends the thread, stops the device and releases the ring and the voice pool. Playing songs
+// stay playing; their channels are bound again by the next sound_open.
 void sound_close();
+bool sound_is_open();
+
+// Frames per chunk: rate * 20 / 1000 + 3, rounded down to a multiple of 4 (884 at 44100 Hz).
+int32_t chunk_frames_for(int32_t rate);
+// Frames in the ring: (buffer time / 20) chunks, twice.
+int32_t ring_frames_for(int32_t rate, int32_t buffer_time);
+// The fill rule: whether write chunk w is filled while the device plays chunk p of n.
+bool chunk_due(int32_t w, int32_t p, int32_t n);
+
+// Of the open sound; 0 while closed.
+int32_t sound_chunk_frames();
+int32_t sound_ring_frames();
+int32_t sound_chunk_count();
+const int16_t* sound_ring();  // ring frames of interleaved left, right
+
+// One pass of the mixing loop: asks the device where it plays and fills the write chunk if
+// it is due. True when a chunk was filled.
+bool sound_fill_pass();
+// Fills the write chunk now, whatever the device does, and moves on to the next; returns
+// its chunk frames of PCM (valid until the ring is refilled there). Null while closed. For
+// drivers that write the audio elsewhere at their own pace (xmplay --wav).
+const int16_t* sound_fill_chunk();
+// Chunks filled since sound_open.
+uint64_t sound_chunks_filled();
+
+// While a chunk fills (on the mixing thread, e.g. inside a tick handler): the frame about to
+// be mixed, counted in frames mixed since sound_open, and the device frame (device bytes / 4)
+// at which it will be heard. sound_fill_chunk takes the mixed frame count as the device's.
+uint64_t sound_mix_frame();
+uint64_t sound_heard_frame();
 
 // Keeps the mixing thread out of its critical section: waits until no chunk is being
 // rendered and holds the next one off until the guard ends. Starting, stopping and freeing

@@ -1,1 +1,10 @@
 # tests: platform
+quorbela_test(platform_test
+  SOURCES platform/frame_test.cpp platform/video_test.cpp platform/input_test.cpp
+          platform/window_test.cpp
+  LIBS quorbela_platform_headless)
+
+# The SDL backend under SDL's offscreen driver, so it runs without a display.
+quorbela_test(platform_sdl_test
+  SOURCES platform/sdl_test.cpp
+  LIBS quorbela_platform_sdl)

@@ -45,7 +45,7 @@ std::vector<uint8_t> mutate(std::vector<uint8_t> bytes, std::mt19937& random)
         case 4: bytes.erase(bytes.begin() + static_cast<long>(at)); break;
         default:
             // Header-sized fields are where the counts live: hit them more often.
-            if (c == 0) bytes.resize(at + 1);
+            if (c == 0) bytes.erase(bytes.begin() + static_cast<long>(at) + 1, bytes.end());
             else bytes[random() % std::min<size_t>(bytes.size(), 400)] = static_cast<uint8_t>(random());
             break;
         }
@@ -58,7 +58,7 @@ void check_song(const Song& song)
 {
     ASSERT_GE(song.channel_count, 1);
     ASSERT_LE(song.channel_count, VOICE_COUNT);
-    ASSERT_GE(song.song_length, 0);
+    ASSERT_GE(song.song_length, 1);
     ASSERT_LE(song.song_length, 256);
     ASSERT_TRUE(song.restart_position == 0 || song.restart_position < song.song_length);
     for (int order = 0; order < song.song_length; ++order) {
@@ -78,12 +78,17 @@ void check_song(const Song& song)
         const Instrument& instrument = song.instruments[i];
         ASSERT_LE(instrument.volume_points, 12);
         ASSERT_LE(instrument.panning_points, 12);
+        for (uint8_t point : {instrument.volume_sustain, instrument.volume_loop_start, instrument.volume_loop_end,
+                              instrument.panning_sustain, instrument.panning_loop_start, instrument.panning_loop_end}) {
+            ASSERT_LT(point, 12);
+        }
         for (int k = 0; k < 16; ++k) {
             const Sample* sample = instrument.samples[k];
             ASSERT_NE(sample, nullptr);
             ASSERT_EQ(sample == &empty_sample, k >= instrument.sample_count);
             ASSERT_LE(uint64_t{sample->loop_start} + sample->loop_length, sample->length);
             ASSERT_EQ(sample->data == nullptr, sample->length == 0);
+            ASSERT_LE(sample->volume, 64);
             if (sample->loop_kind != LOOP_NONE && sample != &empty_sample) {
                 ASSERT_GT(sample->loop_length, 0u);
             }

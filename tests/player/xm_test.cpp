@@ -368,6 +368,17 @@ TEST(XmHostileTest, SongLengthAndRestartStayInsideTheOrderTable)
     EXPECT_EQ(song->restart_position, 0);
     EXPECT_EQ(song->pattern_slots, song->patterns_used);
     for (int order = 0; order < 256; ++order) EXPECT_LT(song->order_table[order], song->pattern_slots);
+
+    // No orders at all: the replay still starts at order 0, which must name a pattern.
+    xmwriter::Module m;
+    m.orders = {7};
+    bytes = xmwriter::write(m);
+    put_u16(bytes, fixtures::SONG_LENGTH_AT, 0);
+    song = load(bytes);
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->song_length, 1);
+    EXPECT_EQ(song->pattern_slots, 8);
+    EXPECT_EQ(song->patterns[7].rows, 64);
 }
 
 TEST(XmHostileTest, PackedPatternLargerThanTheFileIsRefused)
@@ -414,12 +425,31 @@ TEST(XmHostileTest, EnvelopePointCountsStayWithinTheTables)
     xmwriter::Module m = fixtures::rich_module();
     std::vector<uint8_t> bytes = xmwriter::write(m);
     const size_t second = instruments_at(m) + 29;
-    bytes[second + 225] = 200;
-    bytes[second + 226] = 13;
+    bytes[second + 225] = 200;  // volume points
+    bytes[second + 226] = 13;   // panning points
+    bytes[second + 227] = 12;   // volume sustain
+    bytes[second + 232] = 255;  // panning loop end
+    bytes[second + 228] = 11;   // volume loop start: inside the table, kept
     SongPtr song = load(bytes);
     ASSERT_NE(song, nullptr);
-    EXPECT_EQ(song->instruments[1].volume_points, 12);
-    EXPECT_EQ(song->instruments[1].panning_points, 12);
+    const Instrument& instrument = song->instruments[1];
+    EXPECT_EQ(instrument.volume_points, 12);
+    EXPECT_EQ(instrument.panning_points, 12);
+    EXPECT_EQ(instrument.volume_sustain, 11);
+    EXPECT_EQ(instrument.panning_loop_end, 11);
+    EXPECT_EQ(instrument.volume_loop_start, 11);
+}
+
+TEST(XmHostileTest, SampleVolumeIsAtMost64)
+{
+    xmwriter::Sample s = fixtures::make_sample(10, false, xmwriter::SAMPLE_NO_LOOP, 0, 0);
+    s.volume = 200;
+    SongPtr song = load(fixtures::sample_module(s));
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(only_sample(*song)->volume, 64);
+    s.volume = 37;
+    song = load(fixtures::sample_module(s));
+    EXPECT_EQ(only_sample(*song)->volume, 37);
 }
 
 TEST(XmHostileTest, SampleLengthIsCutToTheBytesLeft)
@@ -442,7 +472,7 @@ TEST(XmHostileTest, TruncatedFileLoadsWithWhatIsThere)
 {
     xmwriter::Sample s = fixtures::make_sample(100, false, xmwriter::SAMPLE_PINGPONG, 10, 80);
     std::vector<uint8_t> bytes = xmwriter::write(fixtures::sample_module(s));
-    bytes.resize(bytes.size() - 60);
+    bytes.erase(bytes.end() - 60, bytes.end());
     SongPtr song = load(bytes);
     ASSERT_NE(song, nullptr);
     const Sample* sample = only_sample(*song);

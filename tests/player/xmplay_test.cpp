@@ -1,0 +1,385 @@
+// xmplay_test.cpp -- xmplay's command line, where songs end, and the program as a user runs it
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "module_file.h"
+#include "offline.h"
+#include "options.h"
+#include "player/xm.h"
+#include "song_watch.h"
+#include "tests/player/output_support.h"
+#include "tests/support/player_support.h"
+
+namespace {
+
+using xmplay::Mode;
+using xmplay::Options;
+
+// ---- the command line ----
+
+struct UsageCase {
+    std::vector<const char*> args;
+    bool ok;
+    Mode mode;
+};
+
+void PrintTo(const UsageCase& c, std::ostream* os)
+{
+    for (const char* arg : c.args) *os << arg << ' ';
+}
+
+class OptionsTest : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(OptionsTest, ParsesOrRefuses)
+{
+    const UsageCase c = GetParam();
+    std::vector<const char*> argv{"xmplay"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    Options options;
+    std::string error;
+    const bool ok = xmplay::parse_options(static_cast<int>(argv.size()), argv.data(), options, error);
+    EXPECT_EQ(ok, c.ok) << error;
+    if (ok) {
+        EXPECT_EQ(options.mode, c.mode);
+    } else {
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Usage, OptionsTest,
+    testing::Values(UsageCase{{"song.xm"}, true, Mode::play},
+                    UsageCase{{"--loop", "song.xm"}, true, Mode::play},
+                    UsageCase{{"--wav", "out.wav", "song.xm"}, true, Mode::wav},
+                    UsageCase{{"--wav=out.wav", "--seconds", "2.5", "song.xm"}, true, Mode::wav},
+                    UsageCase{{"--rows", "--rate", "22050", "song.xm"}, true, Mode::rows},
+                    UsageCase{{"--info", "song.xm"}, true, Mode::info},
+                    UsageCase{{"--help"}, true, Mode::help},
+                    UsageCase{{"--", "-odd name.xm"}, true, Mode::play},
+                    UsageCase{{}, false, Mode::play},
+                    UsageCase{{"a.xm", "b.xm"}, false, Mode::play},
+                    UsageCase{{"--wav"}, false, Mode::wav},
+                    UsageCase{{"--wav", "out.wav", "--info", "song.xm"}, false, Mode::wav},
+                    UsageCase{{"--seconds", "-1", "song.xm"}, false, Mode::play},
+                    UsageCase{{"--seconds", "1201", "song.xm"}, false, Mode::play},
+                    UsageCase{{"--seconds", "nan", "song.xm"}, false, Mode::play},
+                    UsageCase{{"--seconds", "3x", "song.xm"}, false, Mode::play},
+                    UsageCase{{"--rate", "100", "song.xm"}, false, Mode::play},
+                    UsageCase{{"--rate", "44100.5", "song.xm"}, false, Mode::play},
+                    UsageCase{{"--loop", "--rows", "song.xm"}, false, Mode::rows},
+                    UsageCase{{"--info", "--seconds", "3", "song.xm"}, false, Mode::info},
+                    UsageCase{{"--loop=1", "song.xm"}, false, Mode::play},
+                    UsageCase{{"--volume", "song.xm"}, false, Mode::play}));
+
+TEST(OptionsValues, AreKept)
+{
+    const char* argv[] = {"xmplay", "--seconds=1.5", "--rate", "48000", "--wav", "o.wav", "s.xm"};
+    Options options;
+    std::string error;
+    ASSERT_TRUE(xmplay::parse_options(7, argv, options, error)) << error;
+    EXPECT_TRUE(options.has_seconds);
+    EXPECT_DOUBLE_EQ(options.seconds, 1.5);
+    EXPECT_EQ(options.rate, 48000);
+    EXPECT_EQ(options.wav_path, "o.wav");
+    EXPECT_EQ(options.file, "s.xm");
+}
+
+TEST(JsonString, EscapesWhatJsonCannotHoldPlainly)
+{
+    EXPECT_EQ(xmplay::json_string("plain"), "\"plain\"");
+    EXPECT_EQ(xmplay::json_string("a\"b\\c"), "\"a\\\"b\\\\c\"");
+    EXPECT_EQ(xmplay::json_string(std::string("t\tx\x01\xE9")), "\"t\\u0009x\\u0001\\u00e9\"");
+}
+
+// ---- where a song ends ----
+
+constexpr uint64_t TICK = 882;  // frames a tick at 125 BPM, 44100 Hz
+
+struct EndCase {
+    const char* name;
+    // (order, row, channel 3's effect and parameter) put into the module
+    std::vector<std::array<int, 4>> effects;
+    int orders;
+    uint64_t end_rows;  // rows played before the end (each of 3 ticks)
+};
+
+void PrintTo(const EndCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class SongEndTest : public testing::TestWithParam<EndCase> {};
+
+TEST_P(SongEndTest, EndsAtTheRowStartThatWouldRepeat)
+{
+    const EndCase c = GetParam();
+    xmwriter::Module module = test_support::song_module(c.orders, 8, 3);
+    for (const auto& [order, row, effect, parameter] : c.effects) {
+        module.patterns[static_cast<size_t>(order)].at(row, 3, module.channels) =
+            {0, 0, 0, static_cast<uint8_t>(effect), static_cast<uint8_t>(parameter)};
+    }
+    player::Song* song = test_support::load_module(xmwriter::write(module));
+    ASSERT_NE(song, nullptr);
+    const xmplay::RenderResult result =
+        xmplay::render_song(song, 44100, 44100 * 60, true, true, nullptr, nullptr);
+    EXPECT_TRUE(result.ended);
+    EXPECT_EQ(result.frames, c.end_rows * 3 * TICK);
+    EXPECT_EQ(xmplay::song_end_frame(), c.end_rows * 3 * TICK);
+    const auto& rows = xmplay::recorded_rows();
+    ASSERT_GE(rows.size(), c.end_rows);
+    EXPECT_EQ(rows[0].frame, 0u);
+    EXPECT_EQ(rows[0].order, 0);
+    EXPECT_EQ(rows[0].row, 0);
+    for (size_t i = 0; i < c.end_rows; ++i) EXPECT_EQ(rows[i].frame, i * 3 * TICK);
+    player::song_free(song);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Songs, SongEndTest,
+    testing::Values(
+        EndCase{"AfterTheLastRow", {}, 2, 16},
+        EndCase{"JumpBackToTheFirstOrder", {{1, 2, 0x0B, 0}}, 3, 8 + 3},
+        EndCase{"JumpToItself", {{1, 5, 0x0B, 1}}, 2, 8 + 6},
+        EndCase{"BreakOnTheLastOrder", {{1, 3, 0x0D, 0}}, 2, 8 + 4},
+        EndCase{"ForwardJumpIsNoEnd", {{0, 1, 0x0B, 2}}, 3, 2 + 8},
+        EndCase{"PatternLoopIsNoEnd", {{0, 0, 0x0E, 0x60}, {0, 1, 0x0E, 0x62}}, 1, 2 + 2 + 8}),
+    [](const testing::TestParamInfo<EndCase>& param) { return std::string(param.param.name); });
+
+TEST(SongEnd, SecondsPlayOnPastTheEnd)
+{
+    player::Song* song = test_support::load_module(xmwriter::write(test_support::song_module(1, 4, 3)));
+    ASSERT_NE(song, nullptr);
+    uint64_t frames = 0;
+    const xmplay::PcmSink count = [&frames](const int16_t*, uint32_t n) {
+        frames += n;
+        return true;
+    };
+    const xmplay::RenderResult result = xmplay::render_song(song, 44100, 44100, false, true, count, nullptr);
+    EXPECT_EQ(result.frames, 44100u);
+    EXPECT_EQ(frames, 44100u);
+    // 4 rows of 2646 frames: the song restarted several times within the second.
+    EXPECT_GT(xmplay::recorded_rows().size(), 16u);
+    player::song_free(song);
+}
+
+// ---- the program ----
+
+#ifndef XMPLAY_PATH
+#error XMPLAY_PATH must name the xmplay binary
+#endif
+
+struct Outcome {
+    int code = -1;
+    std::string out, err;
+};
+
+std::string slurp(const std::string& path)
+{
+    std::string bytes;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char block[65536];
+        size_t n = 0;
+        while ((n = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, n);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+class XmplayProgram : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/xmplay_test_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+    std::string write_file(const std::string& name, const std::vector<uint8_t>& bytes)
+    {
+        const std::string path = dir_ + "/" + name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    Outcome run(const std::string& arguments, const std::string& environment = "")
+    {
+        Outcome result;
+        const std::string out = dir_ + "/stdout", err = dir_ + "/stderr";
+        const std::string command = environment + " " XMPLAY_PATH " " + arguments + " >" + out +
+                                    " 2>" + err + " </dev/null";
+        const int status = std::system(command.c_str());
+        result.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        result.out = slurp(out);
+        result.err = slurp(err);
+        return result;
+    }
+
+    std::string dir_;
+};
+
+TEST_F(XmplayProgram, HelpAndBadUsage)
+{
+    Outcome help = run("--help");
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("usage: xmplay"), std::string::npos);
+    Outcome none = run("");
+    EXPECT_EQ(none.code, 2);
+    EXPECT_NE(none.err.find("xmplay: "), std::string::npos);
+    EXPECT_EQ(run("--frobnicate x.xm").code, 2);
+}
+
+TEST_F(XmplayProgram, RefusesWhatItCannotPlayInOneLine)
+{
+    const std::vector<uint8_t> module = xmwriter::write(test_support::song_module(1, 4, 3));
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    std::vector<uint8_t> wrong(module);
+    wrong[3] = 'X';
+    const std::vector<Case> cases{
+        {dir_ + "/missing.xm", "not found"},
+        {dir_, "not an XM module"},
+        {write_file("empty.xm", {}), "not an XM module"},
+        {write_file("text.xm", {'h', 'e', 'l', 'l', 'o'}), "not an XM module"},
+        {write_file("wrong.xm", wrong), "not an XM module"},
+        {write_file("short.xm", std::vector<uint8_t>(module.begin(), module.begin() + 40)), "damaged"},
+    };
+    for (const Case& c : cases) {
+        for (const char* mode : {"--info", "--rows", "--wav /dev/null", ""}) {
+            const Outcome r = run(std::string(mode) + " '" + c.path + "'");
+            EXPECT_EQ(r.code, 1) << mode << " " << c.path;
+            EXPECT_EQ(r.err.rfind("xmplay: " + c.path + ": ", 0), 0u) << r.err;
+            EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        }
+    }
+}
+
+TEST_F(XmplayProgram, InfoDescribesTheModule)
+{
+    xmwriter::Module module = test_support::song_module(2, 8, 3, 6);
+    module.name = "Info \"test\"";
+    module.restart = 1;
+    module.flags = 0;
+    const std::vector<uint8_t> bytes = xmwriter::write(module);
+    const Outcome r = run("--info " + write_file("info.xm", bytes));
+    ASSERT_EQ(r.code, 0) << r.err;
+    // Two orders of 8 rows, then the restart at order 1.
+    const std::string expected = "{\"name\":\"Info \\\"test\\\"\",\"channels\":6,\"patterns\":2,"
+                                 "\"instruments\":1,\"orders\":2,\"restart\":1,\"speed\":3,\"bpm\":125,"
+                                 "\"linear\":false,\"bytes\":" + std::to_string(bytes.size()) +
+                                 ",\"duration_s\":" + "0.960" + "}\n";
+    EXPECT_EQ(r.out, expected);
+}
+
+TEST_F(XmplayProgram, RowsListEveryRowStartUntilTheEnd)
+{
+    const std::string path = write_file("rows.xm", xmwriter::write(test_support::song_module(2, 4, 3)));
+    const Outcome r = run("--rows " + path);
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::string expected;
+    for (int i = 0; i < 8; ++i) {
+        expected += std::to_string(i * 3 * 882) + " " + std::to_string(i / 4) + " " + std::to_string(i % 4) + "\n";
+    }
+    EXPECT_EQ(r.out, expected);
+
+    const Outcome seconds = run("--rows --seconds 0.1 --rate 22050 " + path);
+    ASSERT_EQ(seconds.code, 0) << seconds.err;
+    EXPECT_EQ(seconds.out, "0 0 0\n1323 0 1\n");  // 2205 frames: ticks of 441
+}
+
+TEST_F(XmplayProgram, WavIsTheSongToItsEndAndTheSameEachTime)
+{
+    const std::string path = write_file("wav.xm", xmwriter::write(test_support::song_module(2, 4, 3)));
+    const std::string first = dir_ + "/first.wav", second = dir_ + "/second.wav";
+    ASSERT_EQ(run("--wav " + first + " " + path).code, 0);
+    ASSERT_EQ(run("--wav=" + second + " " + path).code, 0);
+    const std::string a = slurp(first), b = slurp(second);
+    const uint32_t frames = 8 * 3 * 882;
+    ASSERT_EQ(a.size(), 44 + frames * 4);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a.substr(0, 4), "RIFF");
+    EXPECT_EQ(a.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(a.substr(36, 4), "data");
+    auto u32 = [&a](size_t at) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(a[at]) | static_cast<uint8_t>(a[at + 1]) << 8 |
+                                     static_cast<uint8_t>(a[at + 2]) << 16 | static_cast<uint8_t>(a[at + 3]) << 24);
+    };
+    EXPECT_EQ(u32(4), 36 + frames * 4);
+    EXPECT_EQ(u32(24), 44100u);
+    EXPECT_EQ(u32(28), 44100u * 4);
+    EXPECT_EQ(u32(40), frames * 4);
+
+    const std::string timed = dir_ + "/timed.wav";
+    ASSERT_EQ(run("--wav " + timed + " --seconds 1.5 --rate 22050 " + path).code, 0);
+    EXPECT_EQ(slurp(timed).size(), 44u + 33075u * 4);
+}
+
+TEST_F(XmplayProgram, SurvivesDamagedModules)
+{
+    const std::vector<uint8_t> module = xmwriter::write(test_support::song_module(2, 8, 3));
+    std::mt19937 random(7);
+    for (int i = 0; i < 24; ++i) {
+        std::vector<uint8_t> bytes = module;
+        if (i % 2 == 0) {
+            bytes.resize(random() % bytes.size());
+        } else {
+            for (int k = 0; k < 8; ++k) bytes[17 + random() % (bytes.size() - 17)] = static_cast<uint8_t>(random());
+        }
+        const std::string path = write_file("damaged" + std::to_string(i) + ".xm", bytes);
+        const Outcome r = run("--info " + path);
+        EXPECT_TRUE(r.code == 0 || r.code == 1) << "case " << i << " exit " << r.code;
+        if (r.code == 1) {
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+        }
+    }
+}
+
+TEST_F(XmplayProgram, PlayingWithoutASoundDeviceSaysSo)
+{
+    const std::string path = write_file("play.xm", xmwriter::write(test_support::song_module(1, 4, 3)));
+    const Outcome r = run(path, "SDL_AUDIODRIVER=no_such_driver");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.rfind("xmplay: " + path + ": no sound device", 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+}
+
+// SDL's disk driver writes what the device plays, in real time: the rendered song must be in
+// it, after the silence of the ring's first lap.
+TEST_F(XmplayProgram, PlaysThroughSdlWhatItRendersOffline)
+{
+    const std::string path = write_file("disk.xm", xmwriter::write(test_support::song_module(1, 4, 3)));
+    const std::string wav = dir_ + "/offline.wav", disk = dir_ + "/disk.raw";
+    ASSERT_EQ(run("--wav " + wav + " " + path).code, 0);
+    const Outcome r = run(path, "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + disk);
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string rendered = slurp(wav).substr(44);
+    const std::string played = slurp(disk);
+    ASSERT_FALSE(rendered.empty());
+    const size_t start = played.find_first_not_of('\0');
+    ASSERT_NE(start, std::string::npos);
+    // The first frames of the song may be silent too; align on whole frames from the start.
+    const size_t lead = rendered.find_first_not_of('\0');
+    ASSERT_GE(start, lead);
+    const size_t at = start - lead;
+    EXPECT_EQ(at % 4, 0u);
+    const size_t compare = std::min(rendered.size(), played.size() - at);
+    EXPECT_GT(compare, rendered.size() / 2);
+    EXPECT_EQ(played.substr(at, compare), rendered.substr(0, compare));
+}
+
+}  // namespace

@@ -1,0 +1,31 @@
+// offline.h -- rendering a song offline: the virtual device, chunks filled back to back
+#pragma once
+#include <cstdint>
+#include <functional>
+
+#include "player/xm.h"
+
+namespace xmplay {
+
+constexpr int32_t MAX_SECONDS = 20 * 60;  // nothing plays longer, unless looping live
+
+// Receives the rendered frames (interleaved left, right) in order; false stops the render.
+using PcmSink = std::function<bool(const int16_t* frames, uint32_t count)>;
+// Told the frames rendered so far, now and then.
+using Progress = std::function<void(uint64_t frames)>;
+
+struct RenderResult {
+    bool opened = false;  // the sound could be opened at that rate
+    uint64_t frames = 0;  // frames handed to the sink
+    bool ended = false;   // the song reached its end within them
+    bool sink_failed = false;
+};
+
+// Starts `song` and renders it at `rate` on the virtual device, chunk after chunk without
+// waiting, into `sink` (null: rendered and dropped). Stops after `max_frames` frames, or
+// where the song ends when `stop_at_end`. The sound is closed and the song stopped again
+// afterwards; with `record_rows` its row starts are left in recorded_rows().
+RenderResult render_song(player::Song* song, int32_t rate, uint64_t max_frames, bool stop_at_end,
+                         bool record_rows, const PcmSink& sink, const Progress& progress);
+
+}  // namespace xmplay

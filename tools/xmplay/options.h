@@ -1,0 +1,24 @@
+// options.h -- xmplay's command line
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace xmplay {
+
+enum class Mode { play, wav, info, rows, help };
+
+struct Options {
+    Mode mode = Mode::play;
+    std::string file;
+    std::string wav_path;
+    bool loop = false;
+    bool has_seconds = false;
+    double seconds = 0;  // 0..MAX_SECONDS
+    int32_t rate = 44100;
+};
+
+// False with `error` set (one line) on bad usage.
+bool parse_options(int argc, const char* const* argv, Options& options, std::string& error);
+const char* usage_text();
+
+}  // namespace xmplay
