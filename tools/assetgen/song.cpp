@@ -71,7 +71,7 @@ public:
     // Three-voice pad chords on PAD1..PAD3, one per bar, spread left, centre and right.
     void pads(int p, int ins, const Progression& prog, int volume, int low = 43)
     {
-        const int pans[3] = {0x30, 0x80, 0xD0};
+        const int pans[3] = {0x20, 0x80, 0xE0};
         for (size_t bar = 0; bar < prog.size(); ++bar) {
             const Chord& c = chords().at(prog[bar]);
             for (int v = 0; v < 3; ++v) {
@@ -153,7 +153,7 @@ void intro(Song& s, int p)
     s.pads(p, I_STRINGS, MAIN, 28);
     s.track(p, LEAD, I_BELL, ".4 E-5v38 .5 A-5v30 . B-5v30 . C-6v34 . | .4 A-5v34 .5 F-5v28 . E-5v30 .3 | "
                              ".4 G-5v34 .5 E-5v28 . C-5v30 .3 | .4 D-5v34 .3 B-4v28 .3 G-4v28 .3");
-    s.echo(p, LEAD, ECHO, 3, 0x1C, 0xE8);
+    s.echo(p, LEAD, ECHO, 3, 0x1C, 0xF0);
     s.track(p, BASS, I_SUB, "A-1v30 .15 F-1v30 .15 C-2v30 .15 G-1v30 .14 ^^^");
     s.hit(p, 54, PERC, I_RISER, C4_NOTE, 36);
 }
@@ -169,7 +169,7 @@ void build_layers(Song& s, int p, int layer)
         s.key_off(p, 48, FX);
         s.track(p, LEAD, I_BELL, ".4 E-5v38 .5 A-5v30 . B-5v30 . C-6v34 . | .4 C-6v34 .5 A-5v28 . F-5v30 .3 | "
                                  ".4 G-5v34 .5 E-5v28 . G-5v30 .3 | .4 B-5v34 .3 G-5v28 .3 D-5v28 .3");
-        s.echo(p, LEAD, ECHO, 3, 0x1C, 0xE8);
+        s.echo(p, LEAD, ECHO, 3, 0x1C, 0xF0);
         s.track(p, BASS, I_SUB, "A-1v34 .15 F-1v34 .15 C-2v34 .15 G-1v34 .14 ^^^");
     }
     if (layer >= 2) {
@@ -249,7 +249,7 @@ void drop(Song& s, int p)
     groove(s, p, MAIN, true);
     s.pads(p, I_STRINGS, MAIN, 22);
     s.track(p, LEAD, I_SAW, MELODY_A);
-    s.echo(p, LEAD, ECHO, 3, 0x22, 0xE0);
+    s.echo(p, LEAD, ECHO, 3, 0x22, 0xF0);
     s.fill(p);
 }
 
@@ -258,7 +258,7 @@ void drop_again(Song& s, int p)
     groove(s, p, MAIN, true);
     s.pads(p, I_STRINGS, MAIN, 22);
     s.track(p, LEAD, I_SAW, MELODY_A2);
-    s.echo(p, LEAD, ECHO, 3, 0x22, 0xE0);
+    s.echo(p, LEAD, ECHO, 3, 0x22, 0xF0);
     s.fill(p);
     s.effect(p, 63, FX, 0xD, 0);  // on to the next order, as the rows would anyway
 }
@@ -275,7 +275,7 @@ void b_section(Song& s, int p)
     s.track(p, LEAD, I_SQUARE, "A-5f446 ~7 G-5 .3 F-5 .3 | G-5f446 ~7 D-5 .3 B-4 .3 | "
                                "E-5 .5 G-5 . B-5f446 ~5 A-5 . | A-5f446 ~11 ^^^ . E-5 .");
     for (int row = 52; row < 60; ++row) s.at(p, row, LEAD).volume = 0x61;  // the long note fades as it sings
-    s.echo(p, LEAD, ECHO, 3, 0x20, 0xE0);
+    s.echo(p, LEAD, ECHO, 3, 0x20, 0xF0);
     s.fill(p);
 }
 
@@ -292,7 +292,7 @@ void bridge(Song& s, int p)
     s.arp(p, ARP, I_EPIANO, prog, "..x...x...x...x.", 30, 30, 55);
     s.track(p, LEAD, I_SAW, "F-5 .7 A-5f306 f300 .6 | G-5f306 f300 .6 D-5 .3 B-4 .3 | "
                             "C-5f304 f300 f300 .5 E-5 .3 G-5 .3 | A-5f308 f300 .6 C-6f308 f300 f300 .3 ^^^ .");
-    s.echo(p, LEAD, ECHO, 3, 0x20, 0xE0);
+    s.echo(p, LEAD, ECHO, 3, 0x20, 0xF0);
     s.hit(p, 0, FX, I_CRASH, C4_NOTE, 36);
     s.hit(p, 56, FX, I_RISER, C4_NOTE, 30);
     s.at(p, 56, FX).effect = 9;  // start the riser part-way in: a shorter swell
@@ -326,7 +326,7 @@ void swirl(Song& s, int p, bool second)
         s.effect(p, 60, PAD2, 0x14, 0);
         s.effect(p, 60, PAD3, 0x14, 0);
     }
-    s.echo(p, LEAD, ECHO, 3, 0x20, 0xE0);
+    s.echo(p, LEAD, ECHO, 3, 0x20, 0xF0);
 }
 
 // Orders 11 and 12: the dot cloud. A breakdown on glass, bells and e-piano.
@@ -356,7 +356,7 @@ void breakdown(Song& s, int p, bool second)
                                  "C-6v38 .3 A-5v30 .3 F-5v34 .3 D-5v30 .3 | B-5v38 .3 G#5v30 .3 E-5v34 .3 B-4v30 .3");
         s.key_off(p, 48, FX);
     }
-    s.echo(p, LEAD, ECHO, 3, 0x1C, 0xE8);
+    s.echo(p, LEAD, ECHO, 3, 0x1C, 0xF0);
 }
 
 // Order 13: the build to the strobes. A stop for the three words on rows 28 to 30, then a roll
@@ -412,7 +412,7 @@ void strobes(Song& s, int p, bool second)
         s.hit(p, row, FX, I_STAB, in_window(c.root, 49), 42);
         for (int v = 0; v < 3; ++v) {
             s.hit(p, row, PAD1 + v, I_BRASS, in_window(c.upper[static_cast<size_t>(v)], 50), 24);
-            s.effect(p, row, PAD1 + v, 0xE, 0xC3);  // short stabs: cut after three ticks
+            s.effect(p, row, PAD1 + v, 8, 0x28 + 0x58 * v);
         }
     }
     s.hit(p, 0, PERC, I_CRASH, C4_NOTE, 44);
@@ -424,7 +424,7 @@ void strobes(Song& s, int p, bool second)
         }
     if (second) {
         s.track(p, LEAD, I_SQUARE, "E-6v28f444 ~15 | C-6v28f444 ~15 | B-5v28f444 ~15 | G#5v28f444 ~14 ^^^");
-        s.echo(p, LEAD, ECHO, 3, 0x18, 0xE0);
+        s.echo(p, LEAD, ECHO, 3, 0x18, 0xF0);
     } else {
         s.arp(p, ARP, I_PLUCK, prog, "X.xxX.xxX.xxX.xx", 22, 14, 60);
         // The choir holds each chord's fifth above the stabs.
@@ -445,7 +445,7 @@ void finale(Song& s, int p)
     s.hit(p, 0, FX, I_DROP, C4_NOTE, 50);
     s.pads(p, I_STRINGS, MAIN, 22);
     s.track(p, LEAD, I_SAW, MELODY_A2);
-    s.echo(p, LEAD, ECHO, 3, 0x22, 0xE0);
+    s.echo(p, LEAD, ECHO, 3, 0x22, 0xF0);
     const int rows[6] = {56, 58, 59, 60, 62, 63};
     for (int k = 0; k < 6; ++k) s.hit(p, rows[k], PERC, I_TOM, 49 - k * 2, 48);
     s.hit(p, 48, FX, I_RISER, C4_NOTE, 34);
