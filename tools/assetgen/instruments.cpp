@@ -364,7 +364,7 @@ Instrument glass()
     smp.panning = 160;
     Instrument ins = one_sample("glass pad", smp);
     // A looping swell: the pad breathes while it holds.
-    ins.volume.points = {{0, 0}, {10, 60}, {22, 34}, {34, 60}};
+    ins.volume.points = {{0, 0}, {16, 60}, {40, 36}, {64, 60}};
     ins.volume.loop_start = 1;
     ins.volume.loop_end = 3;
     ins.volume.type = ENV_ON | ENV_LOOP;
