@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "assets/assets.h"
 
 namespace {
@@ -338,7 +340,9 @@ std::vector<uint8_t> slurp(const std::filesystem::path& path)
 
 TEST(AssetgenTest, TwoRunsWriteTheSameBytesAsTheLinkedData)
 {
-    const std::filesystem::path base = std::filesystem::temp_directory_path() / "quorbela_assetgen_test";
+    // Other builds on the same machine may run this test at the same time: a folder of our own.
+    const std::filesystem::path base =
+        std::filesystem::temp_directory_path() / ("quorbela_assetgen_test_" + std::to_string(getpid()));
     std::filesystem::remove_all(base);
     for (const char* run : {"a", "b"}) {
         const std::string command = std::string("\"") + ASSETGEN_PATH + "\" \"" + (base / run).string() + "\"";
