@@ -398,6 +398,8 @@ void build_up(Song& s, int p)
     s.key_off(p, 62, LEAD);
     s.hit(p, 40, FX, I_RISER, C4_NOTE, 30);
     s.hit(p, 52, FX, I_RISER, C4_NOTE, 44);
+    // A low saw holds under the pads until the stop: the multi-sample lead's bottom sample.
+    s.track(p, ARP, I_SAW, "D-3v24 .15 | F-3v24 .11 ^^^");
     s.track(p, ARP, I_ZAP, ".32 C-6v30f210 .7 C-6v30f210 .7 C-6v34f210 .3 C-6v34f210 .3 C-6v38f210 . C-6v38f210 .");
 }
 
