@@ -47,6 +47,18 @@ TEST(PictureTest, ZeroFractionsFitTheirRoles)
     EXPECT_EQ(top, 15);
 }
 
+TEST(PictureTest, GrainNeverWrapsTheBlueOfBrightPixels)
+{
+    // The grain adds up to 7 to each pixel's low byte; a shown blue above 24 would carry into
+    // green and turn into a dark hole in the grey blur.
+    for (uint32_t i = 0; i < assets::PICTURE_SIZE; ++i) {
+        ASSERT_LE(assets::strobe_picture_1[i] >> 3, 24) << i;
+        ASSERT_LE(assets::strobe_picture_2[i] >> 3, 24) << i;
+        ASSERT_LE(assets::intro_picture[i] >> 4, 24) << i;
+        ASSERT_LE(assets::final_picture[i] & 31, 24) << i;
+    }
+}
+
 TEST(PictureTest, StrobePicturesContrast)
 {
     uint32_t differ = 0;
