@@ -72,21 +72,6 @@ TEST(SdlBackendTest, StartsUpPresentsAndShutsDown) {
   shut_down();
 }
 
-TEST(SdlBackendTest, HiddenWindowDoesNotStopThePresentLoop) {
-  platform::show_command = platform::SHOW_HIDE;
-  platform::window_create();
-  platform::input_open(platform::main_window);
-  platform::video_create();
-  platform::video_set_mode(320, 200, 16);
-  platform::frame_alloc(320, 200, 16);
-  SDL_HideWindow(static_cast<SDL_Window*>(platform::main_window));
-  for (int frame = 0; frame < 100; ++frame) {
-    platform::input_poll();
-    platform::video_present();
-  }
-  shut_down();
-}
-
 TEST(SdlBackendTest, TapBetweenPollsAndCloseRequestReachKeyState) {
   platform::window_create();
   platform::input_open(platform::main_window);
