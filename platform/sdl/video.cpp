@@ -125,6 +125,8 @@ void video_set_mode(int32_t width, int32_t height, int32_t bits_per_pixel) {
   SDL_RenderPresent(video.renderer);
 }
 
+// SDL has no still-drawing state to wait out: a lock either works or yields null, and then
+// video_present skips the copy.
 void* video_lock() {
   if (video.texture == nullptr) return nullptr;
   void* pixels = nullptr;

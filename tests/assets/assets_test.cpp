@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "assets/assets.h"
 
 namespace {
@@ -43,6 +45,18 @@ TEST(PictureTest, ZeroFractionsFitTheirRoles)
     int top = 0;
     for (uint32_t i = 0; i < assets::PICTURE_SIZE; ++i) top = std::max(top, assets::intro_picture[i] >> 4);
     EXPECT_EQ(top, 15);
+}
+
+TEST(PictureTest, GrainNeverWrapsTheBlueOfBrightPixels)
+{
+    // The grain adds up to 7 to each pixel's low byte; a shown blue above 24 would carry into
+    // green and turn into a dark hole in the grey blur.
+    for (uint32_t i = 0; i < assets::PICTURE_SIZE; ++i) {
+        ASSERT_LE(assets::strobe_picture_1[i] >> 3, 24) << i;
+        ASSERT_LE(assets::strobe_picture_2[i] >> 3, 24) << i;
+        ASSERT_LE(assets::intro_picture[i] >> 4, 24) << i;
+        ASSERT_LE(assets::final_picture[i] & 31, 24) << i;
+    }
 }
 
 TEST(PictureTest, StrobePicturesContrast)
@@ -338,7 +352,9 @@ std::vector<uint8_t> slurp(const std::filesystem::path& path)
 
 TEST(AssetgenTest, TwoRunsWriteTheSameBytesAsTheLinkedData)
 {
-    const std::filesystem::path base = std::filesystem::temp_directory_path() / "quorbela_assetgen_test";
+    // Other builds on the same machine may run this test at the same time: a folder of our own.
+    const std::filesystem::path base =
+        std::filesystem::temp_directory_path() / ("quorbela_assetgen_test_" + std::to_string(getpid()));
     std::filesystem::remove_all(base);
     for (const char* run : {"a", "b"}) {
         const std::string command = std::string("\"") + ASSETGEN_PATH + "\" \"" + (base / run).string() + "\"";

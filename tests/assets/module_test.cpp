@@ -167,6 +167,19 @@ TEST(ModuleTest, InstrumentsUseWhatThePlayerCanDo)
     EXPECT_TRUE(sustain && env_loop && panning_env && fadeout && vibrato && multi);
 }
 
+TEST(ModuleTest, TheMultiSampleInstrumentIsPlayedAcrossItsSamples)
+{
+    for (size_t i = 0; i < song().instruments.size(); ++i) {
+        const RawInstrument& ins = song().instruments[i];
+        if (ins.samples.size() < 2) continue;
+        std::set<uint8_t> reached;
+        for (const auto& pattern : song().patterns)
+            for (const auto& c : pattern)
+                if (c[1] == i + 1 && c[0] >= 1 && c[0] <= 96) reached.insert(ins.header[33 + c[0] - 1]);
+        EXPECT_EQ(reached.size(), ins.samples.size()) << "instrument " << i + 1;
+    }
+}
+
 TEST(ModuleTest, PatternsUseEveryInstrumentChannelAndTheEffectSet)
 {
     std::set<int> instruments, channels, effects, volume_kinds;

@@ -4,7 +4,7 @@ quorbela_test(platform_test
           platform/window_test.cpp
   LIBS quorbela_platform_headless)
 
-# The SDL backend under SDL's offscreen driver, so it runs without a display.
+# The SDL backend under SDL's dummy video driver, so it runs without a display.
 quorbela_test(platform_sdl_test
   SOURCES platform/sdl_test.cpp
   LIBS quorbela_platform_sdl)

@@ -162,8 +162,8 @@ double stroke_shade(double y, double d, double nx, double ny)
     const double r = d / PEN;
     const double lx = -0.45, ly = -0.55, lz = 0.70;
     const double diffuse = std::max(0.0, nx * r * lx + ny * r * ly + h * lz);
-    const double spec = std::pow(diffuse, 12.0);
-    return clamp01(0.15 + 0.5 * sky + 0.35 * diffuse + 0.35 * spec);
+    const double shine = std::pow(diffuse, 12.0);
+    return clamp01(0.15 + 0.5 * sky + 0.35 * diffuse + 0.35 * shine);
 }
 
 }  // namespace

@@ -166,7 +166,7 @@ Instrument crash()
         s[i] = hp.high * env;
     }
     Sample smp = make_sample("crash", s, false);
-    smp.panning = 100;
+    smp.panning = 72;
     return one_sample("crash", smp);
 }
 
@@ -364,7 +364,7 @@ Instrument glass()
     smp.panning = 160;
     Instrument ins = one_sample("glass pad", smp);
     // A looping swell: the pad breathes while it holds.
-    ins.volume.points = {{0, 0}, {10, 60}, {22, 34}, {34, 60}};
+    ins.volume.points = {{0, 0}, {16, 60}, {40, 36}, {64, 60}};
     ins.volume.loop_start = 1;
     ins.volume.loop_end = 3;
     ins.volume.type = ENV_ON | ENV_LOOP;
@@ -445,7 +445,9 @@ Instrument arp_pluck()
         const double osc = saw_wave(p, C4, 6000.0) * 0.6 + pulse_wave(p, 0.3, C4, 6000.0) * 0.5;
         s[i] = lp.run(osc, 700.0 + 5500.0 * std::exp(-t / 0.05), 0.35, RATE) * std::exp(-t / 0.09);
     }
-    return one_sample("arp pluck", make_sample("arp pluck", s, false));
+    Sample smp = make_sample("arp pluck", s, false);
+    smp.panning = 176;
+    return one_sample("arp pluck", smp);
 }
 
 Instrument power_stab()
@@ -482,9 +484,9 @@ Instrument brass()
     smp.loop_start = static_cast<uint32_t>(attack);
     smp.loop_length = static_cast<uint32_t>(loop);
     Instrument ins = one_sample("brass", smp);
-    ins.volume.points = {{0, 64}, {10, 48}, {20, 0}};
-    ins.volume.sustain = 1;
-    ins.volume.type = ENV_ON | ENV_SUSTAIN;
+    // A stab: the envelope falls away by itself, no key off needed.
+    ins.volume.points = {{0, 64}, {6, 44}, {18, 0}};
+    ins.volume.type = ENV_ON;
     ins.fadeout = 0x400;
     return ins;
 }

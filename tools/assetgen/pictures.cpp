@@ -17,6 +17,19 @@ Bytes to_bytes(const Canvas& c)
     return out;
 }
 
+// The grain adds up to 7 to the low byte of a pixel; a blue above 24 would overflow into
+// green and come out of the grey blur as a dark hole. Pictures shown at 32 levels therefore
+// stop at 199 (24 after the shift), and overlay blues at 24.
+constexpr double STROBE_TOP = 199.0 / 255.0;
+constexpr int OVERLAY_TOP_BLUE = 24;
+
+Bytes to_strobe_bytes(const Canvas& c)
+{
+    Bytes out(c.pixels.size());
+    for (size_t i = 0; i < out.size(); ++i) out[i] = to_byte(c.pixels[i] * STROBE_TOP);
+    return out;
+}
+
 void stars(Canvas& c, Random& rng, int count, double brightness)
 {
     for (int i = 0; i < count; ++i) {
@@ -120,7 +133,7 @@ Bytes make_strobe1()
             }
             c.at(x, y) = v;
         }
-    return to_bytes(c);
+    return to_strobe_bytes(c);
 }
 
 // Second strobe: a banded sun over a chequered floor running to the horizon.
@@ -133,11 +146,20 @@ Bytes make_strobe2()
             const double px = x + 0.5, py = y + 0.5;
             double v = 0.0;
             if (py > horizon + 2.0) {
+                // Four by four samples per pixel keep the far squares from breaking into moire;
+                // the floor fades into the dark before the horizon.
+                double cover = 0.0;
+                for (int sy = 0; sy < 4; ++sy)
+                    for (int sx = 0; sx < 4; ++sx) {
+                        const double qx = x + (sx + 0.5) / 4.0, qy = y + (sy + 0.5) / 4.0;
+                        const double depth = 900.0 / (qy - horizon);
+                        const double wx = (qx - 160.0) * depth / 120.0;
+                        const int cu = static_cast<int>(std::floor(wx / 3.0));
+                        const int cv = static_cast<int>(std::floor(depth / 3.0));
+                        if (((cu + cv) & 1) == 0) cover += 1.0 / 16.0;
+                    }
                 const double depth = 900.0 / (py - horizon);
-                const double wx = (px - 160.0) * depth / 120.0;
-                const int cu = static_cast<int>(std::floor(wx / 3.0));
-                const int cv = static_cast<int>(std::floor(depth / 3.0));
-                if (((cu + cv) & 1) == 0) v = clamp01(1.15 - depth / 250.0);
+                v = cover * clamp01(1.3 - depth / 60.0);
             } else {
                 const double dx = (px - 160.0) * 0.85, dy = py - 68.0;
                 const double r = std::sqrt(dx * dx + dy * dy);
@@ -151,13 +173,13 @@ Bytes make_strobe2()
             }
             c.at(x, y) = v;
         }
-    return to_bytes(c);
+    return to_strobe_bytes(c);
 }
 
 uint8_t overlay_byte(double v)
 {
     // Blue carries the intensity; a touch of green makes it cold steel.
-    const int blue = static_cast<int>(std::lround(clamp01(v) * 31.0));
+    const int blue = static_cast<int>(std::lround(clamp01(v) * OVERLAY_TOP_BLUE));
     const int green = blue / 5;
     const int b = (green << 5) | blue;
     return static_cast<uint8_t>(b == 0 ? 1 : b);

@@ -24,6 +24,11 @@ constexpr int I_KICK = 1, I_SNARE = 2, I_CHAT = 3, I_OHAT = 4, I_CLAP = 5, I_TOM
               I_STAB = 16, I_BELL = 17, I_EPIANO = 18, I_ORCH = 19, I_RISER = 20, I_ZAP = 21, I_WIND = 22,
               I_GLASS = 23, I_RIM = 24, I_BRASS = 25, I_DROP = 26, I_ROLL = 27;
 
+// Effect numbers of the effect column.
+constexpr int ARPEGGIO = 0, PORTA_UP = 1, PORTA_DOWN = 2, SET_PANNING = 8, SAMPLE_OFFSET = 9, VOLUME_SLIDE = 0xA,
+              SET_VOLUME = 0xC, PATTERN_BREAK = 0xD, EXTENDED = 0xE, SPEED = 0xF, GLOBAL_VOLUME = 16,
+              GLOBAL_SLIDE = 17, KEY_OFF = 20, PANNING_SLIDE = 25, MULTI_RETRIGGER = 27;
+
 const int C4_NOTE = 49;
 
 struct Chord {
@@ -50,7 +55,7 @@ int in_window(int pc, int low) { return low + ((pc - (low - 1)) % 12 + 12) % 12;
 
 class Song {
 public:
-    explicit Song(xmwriter::Module& m) : m_(m), s_(m) {}
+    explicit Song(xmwriter::Module& m) : s_(m) {}
 
     xmwriter::Cell& at(int p, int row, int ch) { return s_.at(p, row, ch); }
     void effect(int p, int row, int ch, int fx, int param)
@@ -71,13 +76,13 @@ public:
     // Three-voice pad chords on PAD1..PAD3, one per bar, spread left, centre and right.
     void pads(int p, int ins, const Progression& prog, int volume, int low = 43)
     {
-        const int pans[3] = {0x30, 0x80, 0xD0};
+        const int pans[3] = {0x20, 0x80, 0xE0};
         for (size_t bar = 0; bar < prog.size(); ++bar) {
             const Chord& c = chords().at(prog[bar]);
             for (int v = 0; v < 3; ++v) {
                 const int row = static_cast<int>(bar) * 16;
                 hit(p, row, PAD1 + v, ins, in_window(c.upper[static_cast<size_t>(v)], low), volume);
-                effect(p, row, PAD1 + v, 8, pans[v]);
+                effect(p, row, PAD1 + v, SET_PANNING, pans[v]);
             }
         }
     }
@@ -109,7 +114,7 @@ public:
             if (r == '.') continue;
             const Chord& c = chords().at(prog[static_cast<size_t>(row / 16)]);
             hit(p, row, ch, ins, in_window(c.root, low), r == 'X' ? loud : soft);
-            effect(p, row, ch, 0, c.minor ? 0x37 : 0x47);
+            effect(p, row, ch, ARPEGGIO, c.minor ? 0x37 : 0x47);
         }
     }
 
@@ -120,7 +125,7 @@ public:
         const int volumes[6] = {28, 32, 40, 34, 44, 50};
         for (int row = 56; row < 64; ++row) at(p, row, SNARE) = {};
         for (int k = 0; k < 6; ++k) hit(p, rows[k], SNARE, I_SNARE, C4_NOTE, volumes[k]);
-        effect(p, 61, SNARE, 0xE, 0xD2);  // a late ghost note pushes the fill forward
+        effect(p, 61, SNARE, EXTENDED, 0xD2);  // a late ghost note pushes the fill forward
     }
 
     void track(int p, int ch, int ins, const std::string& text, int row = 0) { s_.track(p, ch, ins, text, row); }
@@ -131,7 +136,6 @@ public:
     void echo(int p, int from, int to, int delay, int volume, int pan) { s_.echo(p, from, to, delay, volume, pan); }
 
 private:
-    xmwriter::Module& m_;
     Score s_;
 };
 
@@ -145,15 +149,15 @@ const std::string MELODY_A2 = "E-5 .3 A-5 .3 G-5 . E-5 .3 D-5 . | C-5 .3 F-5 .3 
 // Order 0: the pads swell in under the wind while the global volume rises.
 void intro(Song& s, int p)
 {
-    s.effect(p, 0, KICK, 0xF, 6);
-    s.effect(p, 0, SNARE, 0xF, 118);
-    s.effect(p, 0, HAT, 0x10, 0x10);  // global volume G10 ...
-    for (int row = 0; row < 10; ++row) s.effect(p, row, PERC, 0x11, 0x10);  // ... then H10 brings it up
+    s.effect(p, 0, KICK, SPEED, 6);
+    s.effect(p, 0, SNARE, SPEED, 118);
+    s.effect(p, 0, HAT, GLOBAL_VOLUME, 0x10);
+    for (int row = 0; row < 10; ++row) s.effect(p, row, PERC, GLOBAL_SLIDE, 0x10);  // from 16 up to 64 in ten rows
     s.hit(p, 0, FX, I_WIND, C4_NOTE, 40);
     s.pads(p, I_STRINGS, MAIN, 28);
     s.track(p, LEAD, I_BELL, ".4 E-5v38 .5 A-5v30 . B-5v30 . C-6v34 . | .4 A-5v34 .5 F-5v28 . E-5v30 .3 | "
                              ".4 G-5v34 .5 E-5v28 . C-5v30 .3 | .4 D-5v34 .3 B-4v28 .3 G-4v28 .3");
-    s.echo(p, LEAD, ECHO, 3, 0x1C, 0xE8);
+    s.echo(p, LEAD, ECHO, 3, 0x1C, 0xF0);
     s.track(p, BASS, I_SUB, "A-1v30 .15 F-1v30 .15 C-2v30 .15 G-1v30 .14 ^^^");
     s.hit(p, 54, PERC, I_RISER, C4_NOTE, 36);
 }
@@ -169,7 +173,7 @@ void build_layers(Song& s, int p, int layer)
         s.key_off(p, 48, FX);
         s.track(p, LEAD, I_BELL, ".4 E-5v38 .5 A-5v30 . B-5v30 . C-6v34 . | .4 C-6v34 .5 A-5v28 . F-5v30 .3 | "
                                  ".4 G-5v34 .5 E-5v28 . G-5v30 .3 | .4 B-5v34 .3 G-5v28 .3 D-5v28 .3");
-        s.echo(p, LEAD, ECHO, 3, 0x1C, 0xE8);
+        s.echo(p, LEAD, ECHO, 3, 0x1C, 0xF0);
         s.track(p, BASS, I_SUB, "A-1v34 .15 F-1v34 .15 C-2v34 .15 G-1v34 .14 ^^^");
     }
     if (layer >= 2) {
@@ -218,10 +222,10 @@ void accents(Song& s, int p)
     s.track(p, ECHO, I_CHOIR, "D-5v28 .15 | C-5v28 .15 | D-5v28 .13 ^^^ .");
     s.hit(p, 54, ECHO, I_RISER, C4_NOTE, 40);
     s.hit(p, 20, LEAD, I_ZAP, 61, 34);
-    s.effect(p, 20, LEAD, 2, 0x08);
-    s.effect(p, 21, LEAD, 2, 0x00);
+    s.effect(p, 20, LEAD, PORTA_DOWN, 0x08);
+    s.effect(p, 21, LEAD, PORTA_DOWN, 0x00);
     s.hit(p, 44, LEAD, I_ZAP, 61, 34);
-    s.effect(p, 44, LEAD, 2, 0x10);
+    s.effect(p, 44, LEAD, PORTA_DOWN, 0x10);
 }
 
 // Orders 5 to 7 and the finale: the full groove. Big hits on rows 0, 29 and 32.
@@ -249,7 +253,7 @@ void drop(Song& s, int p)
     groove(s, p, MAIN, true);
     s.pads(p, I_STRINGS, MAIN, 22);
     s.track(p, LEAD, I_SAW, MELODY_A);
-    s.echo(p, LEAD, ECHO, 3, 0x22, 0xE0);
+    s.echo(p, LEAD, ECHO, 3, 0x22, 0xF0);
     s.fill(p);
 }
 
@@ -258,9 +262,9 @@ void drop_again(Song& s, int p)
     groove(s, p, MAIN, true);
     s.pads(p, I_STRINGS, MAIN, 22);
     s.track(p, LEAD, I_SAW, MELODY_A2);
-    s.echo(p, LEAD, ECHO, 3, 0x22, 0xE0);
+    s.echo(p, LEAD, ECHO, 3, 0x22, 0xF0);
     s.fill(p);
-    s.effect(p, 63, FX, 0xD, 0);  // on to the next order, as the rows would anyway
+    s.effect(p, 63, FX, PATTERN_BREAK, 0);  // on to the next order, as the rows would anyway
 }
 
 // Order 7: the B section under the mask fade; choir and a singing square lead.
@@ -269,13 +273,13 @@ void b_section(Song& s, int p)
     const Progression prog = {"F", "G", "Em", "Am"};
     groove(s, p, prog, true);
     s.steps(p, SNARE, I_SNARE, "....x.......x..o", 44, 44, 20);
-    s.effect(p, 15, SNARE, 9, 0x04);  // ghost notes start into the snare's tail
-    s.effect(p, 47, SNARE, 9, 0x04);
+    s.effect(p, 15, SNARE, SAMPLE_OFFSET, 0x04);  // ghost notes start into the snare's tail
+    s.effect(p, 47, SNARE, SAMPLE_OFFSET, 0x04);
     s.pads(p, I_CHOIR, prog, 24, 48);
     s.track(p, LEAD, I_SQUARE, "A-5f446 ~7 G-5 .3 F-5 .3 | G-5f446 ~7 D-5 .3 B-4 .3 | "
                                "E-5 .5 G-5 . B-5f446 ~5 A-5 . | A-5f446 ~11 ^^^ . E-5 .");
     for (int row = 52; row < 60; ++row) s.at(p, row, LEAD).volume = 0x61;  // the long note fades as it sings
-    s.echo(p, LEAD, ECHO, 3, 0x20, 0xE0);
+    s.echo(p, LEAD, ECHO, 3, 0x20, 0xF0);
     s.fill(p);
 }
 
@@ -292,11 +296,10 @@ void bridge(Song& s, int p)
     s.arp(p, ARP, I_EPIANO, prog, "..x...x...x...x.", 30, 30, 55);
     s.track(p, LEAD, I_SAW, "F-5 .7 A-5f306 f300 .6 | G-5f306 f300 .6 D-5 .3 B-4 .3 | "
                             "C-5f304 f300 f300 .5 E-5 .3 G-5 .3 | A-5f308 f300 .6 C-6f308 f300 f300 .3 ^^^ .");
-    s.echo(p, LEAD, ECHO, 3, 0x20, 0xE0);
+    s.echo(p, LEAD, ECHO, 3, 0x20, 0xF0);
     s.hit(p, 0, FX, I_CRASH, C4_NOTE, 36);
     s.hit(p, 56, FX, I_RISER, C4_NOTE, 30);
-    s.at(p, 56, FX).effect = 9;  // start the riser part-way in: a shorter swell
-    s.at(p, 56, FX).parameter = 0x10;
+    s.effect(p, 56, FX, SAMPLE_OFFSET, 0x10);  // start the riser part-way in: a shorter swell
 }
 
 // Orders 9 and 10: the swirl scene at full tilt.
@@ -309,8 +312,8 @@ void swirl(Song& s, int p, bool second)
     // Shaker swung a little late on the off-beats and swept across the stereo field.
     for (int row = 0; row < 64; row += 2) {
         s.hit(p, row, FX, I_SHAKER, C4_NOTE, row % 4 ? 24 : 16);
-        if (row % 4 == 2) s.effect(p, row, FX, 0xE, 0xD1);
-        else s.effect(p, row, FX, 0x19, (row / 8) % 2 ? 0x04 : 0x40);
+        if (row % 4 == 2) s.effect(p, row, FX, EXTENDED, 0xD1);
+        else s.effect(p, row, FX, PANNING_SLIDE, (row / 8) % 2 ? 0x04 : 0x40);
     }
     if (!second) {
         s.track(p, LEAD, I_SQUARE, MELODY_A);
@@ -321,12 +324,12 @@ void swirl(Song& s, int p, bool second)
         // Toms climb into the breakdown, the last one sliding up.
         const int rows[6] = {56, 58, 59, 60, 62, 63};
         for (int k = 0; k < 6; ++k) s.hit(p, rows[k], PERC, I_TOM, 37 + k * 3, 48);
-        s.effect(p, 63, PERC, 1, 0x20);
-        s.effect(p, 60, PAD1, 0x14, 0);  // K00: the choir lets go before the break
-        s.effect(p, 60, PAD2, 0x14, 0);
-        s.effect(p, 60, PAD3, 0x14, 0);
+        s.effect(p, 63, PERC, PORTA_UP, 0x20);
+        s.effect(p, 60, PAD1, KEY_OFF, 0);  // the choir lets go before the break
+        s.effect(p, 60, PAD2, KEY_OFF, 0);
+        s.effect(p, 60, PAD3, KEY_OFF, 0);
     }
-    s.echo(p, LEAD, ECHO, 3, 0x20, 0xE0);
+    s.echo(p, LEAD, ECHO, 3, 0x20, 0xF0);
 }
 
 // Orders 11 and 12: the dot cloud. A breakdown on glass, bells and e-piano.
@@ -343,7 +346,7 @@ void breakdown(Song& s, int p, bool second)
         const int n = in_window(t[static_cast<size_t>((row / 2) % 3)], 55);
         s.hit(p, row, ARP, I_EPIANO, n, 24);
         // Set volume as an effect: every other note a little brighter.
-        if ((row / 2) % 4 == 0) s.effect(p, row, ARP, 0xC, 30);
+        if ((row / 2) % 4 == 0) s.effect(p, row, ARP, SET_VOLUME, 30);
     }
     if (!second) {
         s.track(p, LEAD, I_BELL, "C-6v38 .5 B-5v30 . A-5v34 .3 E-5v30 .3 | B-5v38 .5 G-5v30 . E-5v34 .3 D-5v30 .3 | "
@@ -356,7 +359,7 @@ void breakdown(Song& s, int p, bool second)
                                  "C-6v38 .3 A-5v30 .3 F-5v34 .3 D-5v30 .3 | B-5v38 .3 G#5v30 .3 E-5v34 .3 B-4v30 .3");
         s.key_off(p, 48, FX);
     }
-    s.echo(p, LEAD, ECHO, 3, 0x1C, 0xE8);
+    s.echo(p, LEAD, ECHO, 3, 0x1C, 0xF0);
 }
 
 // Order 13: the build to the strobes. A stop for the three words on rows 28 to 30, then a roll
@@ -366,7 +369,7 @@ void build_up(Song& s, int p)
     const Progression prog = {"Dm", "Dm", "E", "E"};
     s.pads(p, I_STRINGS, prog, 26);
     for (int row = 16; row < 28; row += 2)
-        for (int ch = PAD1; ch <= PAD3; ++ch) s.effect(p, row, ch, 0xA, 0x01);  // pads sink towards the stop
+        for (int ch = PAD1; ch <= PAD3; ++ch) s.effect(p, row, ch, VOLUME_SLIDE, 0x01);  // pads sink towards the stop
     s.bass(p, I_SUB, prog, "R...R...R...R...", 44);
     for (int row = 28; row < 32; ++row) s.at(p, row, BASS) = {};
     s.key_off(p, 28, BASS);
@@ -376,25 +379,27 @@ void build_up(Song& s, int p)
     for (int row = 28; row < 32; ++row) s.at(p, row, HAT) = {};
     s.hit(p, 28, PERC, I_ORCH, 53, 60);
     s.hit(p, 28, FX, I_CRASH, C4_NOTE, 44);
-    for (int ch = PAD1; ch <= PAD3; ++ch) s.effect(p, 28, ch, 0xE, 0xC2);  // cut the pads for the stop
+    for (int ch = PAD1; ch <= PAD3; ++ch) s.effect(p, 28, ch, EXTENDED, 0xC2);  // cut the pads for the stop
     // The roll: eighths, then sixteenths, then retriggered, rising in the volume column.
     for (int row = 0; row < 28; row += 4) s.hit(p, row, SNARE, I_ROLL, C4_NOTE, 20);
     for (int row = 32; row < 48; row += 2) s.hit(p, row, SNARE, I_ROLL, C4_NOTE, 24 + (row - 32));
     for (int row = 48; row < 64; ++row) {
         s.hit(p, row, SNARE, I_ROLL, C4_NOTE, 30 + (row - 48) * 2);
-        s.effect(p, row, SNARE, 0xE, row < 56 ? 0x93 : 0x92);
+        s.effect(p, row, SNARE, EXTENDED, row < 56 ? 0x93 : 0x92);
     }
-    s.effect(p, 62, SNARE, 0x1B, 0x92);  // R: retrigger every other tick, louder each time
-    s.effect(p, 63, SNARE, 0x1B, 0x00);
-    s.effect(p, 62, PERC, 0xE, 0x60);
-    s.effect(p, 63, PERC, 0xE, 0x62);
+    s.effect(p, 62, SNARE, MULTI_RETRIGGER, 0x92);  // every other tick, louder each time
+    s.effect(p, 63, SNARE, MULTI_RETRIGGER, 0x00);
+    s.effect(p, 62, PERC, EXTENDED, 0x60);
+    s.effect(p, 63, PERC, EXTENDED, 0x62);
     // A square siren bends up through the last two bars.
     s.hit(p, 32, LEAD, I_SQUARE, note_number("E-4"), 30);
-    for (int row = 32; row < 62; ++row) s.effect(p, row, LEAD, 1, row == 32 ? 0x01 : 0x00);
+    for (int row = 32; row < 62; ++row) s.effect(p, row, LEAD, PORTA_UP, row == 32 ? 0x01 : 0x00);
     s.at(p, 33, LEAD).volume = 0x71;
     s.key_off(p, 62, LEAD);
     s.hit(p, 40, FX, I_RISER, C4_NOTE, 30);
     s.hit(p, 52, FX, I_RISER, C4_NOTE, 44);
+    // A low saw holds under the pads until the stop: the multi-sample lead's bottom sample.
+    s.track(p, ARP, I_SAW, "D-3v24 .15 | F-3v24 .11 ^^^");
     s.track(p, ARP, I_ZAP, ".32 C-6v30f210 .7 C-6v30f210 .7 C-6v34f210 .3 C-6v34f210 .3 C-6v38f210 . C-6v38f210 .");
 }
 
@@ -412,7 +417,7 @@ void strobes(Song& s, int p, bool second)
         s.hit(p, row, FX, I_STAB, in_window(c.root, 49), 42);
         for (int v = 0; v < 3; ++v) {
             s.hit(p, row, PAD1 + v, I_BRASS, in_window(c.upper[static_cast<size_t>(v)], 50), 24);
-            s.effect(p, row, PAD1 + v, 0xE, 0xC3);  // short stabs: cut after three ticks
+            s.effect(p, row, PAD1 + v, SET_PANNING, 0x28 + 0x58 * v);
         }
     }
     s.hit(p, 0, PERC, I_CRASH, C4_NOTE, 44);
@@ -420,18 +425,18 @@ void strobes(Song& s, int p, bool second)
     for (int row = 2; row < 64; row += 4)
         if (!s.at(p, row, PERC).note) {
             s.hit(p, row, PERC, I_OHAT, C4_NOTE, 20);
-            s.effect(p, row, PERC, 0xE, 0xC4);
+            s.effect(p, row, PERC, EXTENDED, 0xC4);
         }
     if (second) {
         s.track(p, LEAD, I_SQUARE, "E-6v28f444 ~15 | C-6v28f444 ~15 | B-5v28f444 ~15 | G#5v28f444 ~14 ^^^");
-        s.echo(p, LEAD, ECHO, 3, 0x18, 0xE0);
+        s.echo(p, LEAD, ECHO, 3, 0x18, 0xF0);
     } else {
         s.arp(p, ARP, I_PLUCK, prog, "X.xxX.xxX.xxX.xx", 22, 14, 60);
         // The choir holds each chord's fifth above the stabs.
         for (int bar = 0; bar < 4; ++bar) {
             const Chord& c = chords().at(prog[static_cast<size_t>(bar)]);
             s.hit(p, bar * 16, ECHO, I_CHOIR, in_window(c.root + 7, 55), 30);
-            s.effect(p, bar * 16, ECHO, 8, 0x50);
+            s.effect(p, bar * 16, ECHO, SET_PANNING, 0x50);
         }
         s.key_off(p, 62, ECHO);
     }
@@ -445,7 +450,7 @@ void finale(Song& s, int p)
     s.hit(p, 0, FX, I_DROP, C4_NOTE, 50);
     s.pads(p, I_STRINGS, MAIN, 22);
     s.track(p, LEAD, I_SAW, MELODY_A2);
-    s.echo(p, LEAD, ECHO, 3, 0x22, 0xE0);
+    s.echo(p, LEAD, ECHO, 3, 0x22, 0xF0);
     const int rows[6] = {56, 58, 59, 60, 62, 63};
     for (int k = 0; k < 6; ++k) s.hit(p, rows[k], PERC, I_TOM, 49 - k * 2, 48);
     s.hit(p, 48, FX, I_RISER, C4_NOTE, 34);

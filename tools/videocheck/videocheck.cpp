@@ -1,6 +1,9 @@
 // videocheck.cpp -- opens the show's display and presents a test pattern until Escape
 //
-//   videocheck [frames]    (default 210: three seconds at the paced 70 frames per second)
+//   videocheck [frames [bits-per-pixel]]
+//
+// frames defaults to 210, three seconds at the paced 70 frames per second; a depth other than
+// 16 asks for a mode the display refuses, to see the start-up error box.
 //
 // The pattern: eight colour bars over the upper part, a grey ramp below them, a one-pixel
 // white border around the whole 320 x 200 frame and a red cross through its middle, so a
@@ -69,15 +72,18 @@ void draw_pattern(int32_t frame) {
 
 int main(int argc, char** argv) {
   int32_t frames = 210;
-  if (argc > 2 || (argc == 2 && (frames = std::atoi(argv[1])) <= 0)) {
-    std::fprintf(stderr, "usage: videocheck [frames]\n");
+  int32_t bits_per_pixel = 16;
+  if (argc > 1) frames = std::atoi(argv[1]);
+  if (argc > 2) bits_per_pixel = std::atoi(argv[2]);
+  if (argc > 3 || frames <= 0 || bits_per_pixel <= 0) {
+    std::fprintf(stderr, "usage: videocheck [frames [bits-per-pixel]]\n");
     return 2;
   }
   platform::show_command = platform::SHOW_NORMAL;
   platform::window_create();
   platform::input_open(platform::main_window);
   platform::video_create();
-  platform::video_set_mode(WIDTH, HEIGHT, 16);
+  platform::video_set_mode(WIDTH, HEIGHT, bits_per_pixel);
   platform::frame_alloc(WIDTH, HEIGHT, 16);
 
   const auto start = std::chrono::steady_clock::now();
