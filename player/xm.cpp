@@ -7,7 +7,8 @@
 //     the song length restarts at order 0;
 //   - 1..256 channels (one mixer voice per channel), otherwise the file is refused;
 //   - a packed pattern must fit its rows x channels cells (one byte each at least) in the
-//     bytes left in the file, and all patterns together hold at most MAX_TOTAL_CELLS cells;
+//     bytes left in the file; cells no file bytes stand for (patterns stored empty, patterns
+//     the order table names but the file lacks) are MAX_UNBACKED_CELLS at most;
 //   - only the first 128 instruments are read: a cell cannot name any other;
 //   - envelope point counts are at most 12 and sustain and loop point numbers at most 11, so
 //     nothing indexes past the point tables;
@@ -41,9 +42,9 @@ constexpr int32_t MAX_INSTRUMENTS = 128;
 constexpr int32_t MAX_SAMPLES = 16;
 constexpr int32_t MAX_ENVELOPE_POINTS = 12;
 constexpr int32_t MISSING_PATTERN_ROWS = 64;
-// 80 MB of cells: eight times the largest pattern set a 32-channel tracker can write, yet
-// small enough that a few header bytes cannot ask for unbounded memory.
-constexpr int64_t MAX_TOTAL_CELLS = int64_t{1} << 24;
+// 20 MB of empty cells: 256 empty patterns of 256 rows at 64 channels, far beyond what real
+// modules store empty, yet a few header bytes cannot ask for more.
+constexpr int64_t MAX_UNBACKED_CELLS = int64_t{1} << 22;
 
 // Bounds-safe reads through the stream: bytes past the end read as 0.
 class Reader {
@@ -145,7 +146,7 @@ bool read_patterns(Song* song, Reader& reader, uint16_t file_patterns)
     song->pattern_slots = slots;
 
     const int64_t channels = song->channel_count;
-    int64_t total_cells = 0;
+    int64_t unbacked_cells = 0;
     for (int32_t p = 0; p < file_patterns; ++p) {
         Pattern* pattern = &song->patterns[p];
         reader.read_u32le();  // header length: the layout that follows is assumed
@@ -153,11 +154,13 @@ bool read_patterns(Song* song, Reader& reader, uint16_t file_patterns)
         const uint16_t rows = reader.read_u16le();
         const uint16_t packed_size = reader.read_u16le();
         const int64_t cell_count = rows * channels;
-        total_cells += cell_count;
-        if (total_cells > MAX_TOTAL_CELLS) return false;
-        // Every packed cell takes at least one byte, so a pattern that claims more cells than
-        // the file has bytes left is not a pattern.
-        if (packed_size != 0 && cell_count > reader.bytes_left()) return false;
+        if (packed_size == 0) {
+            unbacked_cells += cell_count;
+            if (unbacked_cells > MAX_UNBACKED_CELLS) return false;
+        } else if (cell_count > reader.bytes_left()) {
+            // Every packed cell takes at least one byte: this is not a pattern.
+            return false;
+        }
         pattern->rows = rows;
         if (cell_count == 0) continue;  // 0 rows: a pattern without cells
         pattern->cells = new (std::nothrow) Cell[static_cast<size_t>(cell_count)]{};
@@ -167,8 +170,8 @@ bool read_patterns(Song* song, Reader& reader, uint16_t file_patterns)
 
     for (int32_t p = file_patterns; p < song->patterns_used; ++p) {
         const int64_t cell_count = MISSING_PATTERN_ROWS * channels;
-        total_cells += cell_count;
-        if (total_cells > MAX_TOTAL_CELLS) return false;
+        unbacked_cells += cell_count;
+        if (unbacked_cells > MAX_UNBACKED_CELLS) return false;
         song->patterns[p].rows = MISSING_PATTERN_ROWS;
         song->patterns[p].cells = new (std::nothrow) Cell[static_cast<size_t>(cell_count)]{};
         if (song->patterns[p].cells == nullptr) return false;

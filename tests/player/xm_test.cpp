@@ -395,12 +395,22 @@ TEST(XmHostileTest, PackedPatternLargerThanTheFileIsRefused)
 TEST(XmHostileTest, EmptyPatternsCannotAskForUnboundedMemory)
 {
     xmwriter::Module m;
-    m.channels = 256;
+    m.channels = 64;
     m.orders = {0};
+    // 256 rows x 64 channels stored empty: 256 of them are allowed, one more is refused.
     std::vector<uint8_t> block;
-    for (int p = 0; p < 8; ++p) block.insert(block.end(), {9, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0});
+    for (int p = 0; p < 257; ++p) block.insert(block.end(), {9, 0, 0, 0, 0, 0, 1, 0, 0});
     std::vector<uint8_t> bytes = with_raw_pattern(m, block);
-    put_u16(bytes, fixtures::PATTERN_COUNT_AT, 8);
+    put_u16(bytes, fixtures::PATTERN_COUNT_AT, 257);
+    EXPECT_EQ(load(bytes), nullptr);
+    put_u16(bytes, fixtures::PATTERN_COUNT_AT, 256);
+    SongPtr song = load(bytes);
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->patterns[255].rows, 256);
+    // Orders naming missing patterns count too.
+    m.channels = 256;
+    m.orders = {255};
+    bytes = with_raw_pattern(m, {9, 0, 0, 0, 0, 0, 1, 0, 0});
     EXPECT_EQ(load(bytes), nullptr);
 }
 

@@ -264,8 +264,13 @@ bool previews(const std::filesystem::path& dir, const assetgen::Pictures& p, con
 
     // Every text of the table over the grey of a picture scene, one frame per music order.
     for (uint32_t order : {1u, 2u, 3u, 4u, 13u, 16u, 17u, 18u}) {
-        std::vector<uint16_t> frame = blue_field(order >= 16 ? p.strobe2 : p.intro, order >= 16 ? 3 : 4);
-        grain_blur(frame, grain, static_cast<uint16_t>(order * 768));
+        // Under each text the picture of its scene: intro, dot cloud (black), strobes, final overlay.
+        std::vector<uint16_t> frame(64000, 0);
+        if (order <= 4) frame = blue_field(p.intro, 4);
+        if (order == 16 || order == 17) frame = blue_field(p.strobe2, 3);
+        if (order == 18)
+            for (size_t i = 0; i < 64000; ++i) frame[i] = p.final_overlay[i];
+        if (order != 13) grain_blur(frame, grain, static_cast<uint16_t>(order * 768));
         for (int i = 0; i < assets::TEXT_EVENT_COUNT; ++i) {
             const assets::TextEvent& e = assets::text_events[i];
             if ((e.start >> 8) == order) draw_glyphs(frame, font, e.text, e.x, e.y);

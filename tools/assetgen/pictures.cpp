@@ -129,7 +129,7 @@ Bytes make_strobe1()
                 v = 0.9;
             } else if (r >= 55.0) {
                 const double phase = std::fmod(a * 12.0 + 0.04 * std::sin(r * 0.05), 1.0);
-                if (phase < 0.36) v = 0.95 - 0.5 * clamp01((r - 55.0) / 180.0);
+                if (phase < 0.3) v = 0.95 - 0.5 * clamp01((r - 55.0) / 180.0);
             }
             c.at(x, y) = v;
         }

@@ -152,7 +152,8 @@ void intro(Song& s, int p)
     s.effect(p, 0, KICK, SPEED, 6);
     s.effect(p, 0, SNARE, SPEED, 118);
     s.effect(p, 0, HAT, GLOBAL_VOLUME, 0x10);
-    for (int row = 0; row < 10; ++row) s.effect(p, row, PERC, GLOBAL_SLIDE, 0x10);  // from 16 up to 64 in ten rows
+    // Up from 16 by 5 a row to 56, which leaves the loudest hits of the song a little headroom.
+    for (int row = 0; row < 8; ++row) s.effect(p, row, PERC, GLOBAL_SLIDE, 0x10);
     s.hit(p, 0, FX, I_WIND, C4_NOTE, 40);
     s.pads(p, I_STRINGS, MAIN, 28);
     s.track(p, LEAD, I_BELL, ".4 E-5v38 .5 A-5v30 . B-5v30 . C-6v34 . | .4 A-5v34 .5 F-5v28 . E-5v30 .3 | "
@@ -183,7 +184,7 @@ void build_layers(Song& s, int p, int layer)
         s.hit(p, 0, PERC, I_CRASH, C4_NOTE, 36);
     }
     if (layer == 3) {
-        s.steps(p, SNARE, I_CLAP, "....x.......x...", 44, 40, 30);
+        s.steps(p, SNARE, I_CLAP, "....x.......x...", 50, 48, 30);
         s.steps(p, PERC, I_OHAT, "..x...x...x...x.", 24, 20, 14);
         s.hit(p, 0, PERC, I_CRASH, C4_NOTE, 40);
         // A choir line answers the text, one long note per chord.
@@ -200,7 +201,7 @@ void accents(Song& s, int p)
     s.pads(p, I_STRINGS, prog, 30);
     s.bass(p, I_SUB, prog, "R...............", 42);
     s.steps(p, HAT, I_CHAT, "x.x.x.x.x.x.x.x.", 26, 22, 12);
-    s.steps(p, SNARE, I_SNARE, "........x.......", 44, 44, 44);
+    s.steps(p, SNARE, I_SNARE, "........x.......", 50, 50, 50);
     const int beat_rows[10] = {4, 20, 36, 44, 52, 55, 57, 60, 62, 63};
     // Major hits: F over D minor and F, G, then E, the dominant the drop resolves.
     const int hit_notes[10] = {54, 54, 56, 56, 53, 53, 53, 53, 53, 53};
@@ -232,7 +233,7 @@ void accents(Song& s, int p)
 void groove(Song& s, int p, const Progression& prog, bool pulses)
 {
     s.steps(p, KICK, I_KICK, "X...x...x...x...", 54, 50, 40);
-    s.steps(p, SNARE, I_CLAP, "....x.......x...", 46, 46, 30);
+    s.steps(p, SNARE, I_CLAP, "....x.......x...", 54, 54, 30);
     s.steps(p, HAT, I_CHAT, "o.x.o.x.o.xoo.x.", 30, 26, 16);
     s.bass(p, I_PBASS, prog, "R.RO.RR.R.RO.R5O", 38, 30);
     s.arp(p, ARP, I_PLUCK, prog, "X.xxX.xxX.xxX.xx", 22, 14, 60);
@@ -272,7 +273,7 @@ void b_section(Song& s, int p)
 {
     const Progression prog = {"F", "G", "Em", "Am"};
     groove(s, p, prog, true);
-    s.steps(p, SNARE, I_SNARE, "....x.......x..o", 44, 44, 20);
+    s.steps(p, SNARE, I_SNARE, "....x.......x..o", 54, 54, 20);
     s.effect(p, 15, SNARE, SAMPLE_OFFSET, 0x04);  // ghost notes start into the snare's tail
     s.effect(p, 47, SNARE, SAMPLE_OFFSET, 0x04);
     s.pads(p, I_CHOIR, prog, 24, 48);
@@ -288,7 +289,7 @@ void bridge(Song& s, int p)
 {
     const Progression prog = {"Dm", "G", "C", "F"};
     s.steps(p, KICK, I_KICK, "X.........x.....", 58, 50, 40);
-    s.steps(p, SNARE, I_SNARE, "........X.......", 46, 46, 30);
+    s.steps(p, SNARE, I_SNARE, "........X.......", 52, 52, 30);
     s.steps(p, HAT, I_SHAKER, "x.o.x.o.x.o.x.oo", 28, 26, 16);
     s.steps(p, PERC, I_RIM, "......x.......x.", 26, 26, 20);
     s.bass(p, I_SUB, prog, "R.......R..R....", 42);
@@ -409,7 +410,7 @@ void strobes(Song& s, int p, bool second)
     const Progression prog = second ? Progression{"Am", "F", "E", "E"} : Progression{"Am", "C", "G", "F"};
     const int stab_rows[14] = {4, 9, 12, 20, 25, 28, 36, 39, 41, 44, 57, 60, 62, 63};
     s.steps(p, KICK, I_KICK, "X...x...x...x...", 54, 50, 40);
-    s.steps(p, SNARE, I_SNARE, "....x.......x...", 46, 46, 30);
+    s.steps(p, SNARE, I_SNARE, "....x.......x...", 54, 54, 30);
     s.steps(p, HAT, I_CHAT, "xoxoxoxoxoxoxoxo", 28, 26, 16);
     s.bass(p, I_PBASS, prog, "RORORORORORORORO", 36, 30);
     for (int row : stab_rows) {
