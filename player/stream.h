@@ -1,7 +1,8 @@
 // stream.h -- the pluggable stream the loader reads modules through, and the memory stream
 //
-// The callback table is installed whole or not at all. The memory stream serves one
-// registered byte image (the caller keeps the bytes alive); every token shares its cursor.
+// The callback table is installed whole or not at all; stream_open without it yields null.
+// The memory stream serves one registered byte image (the caller keeps the bytes alive);
+// every token shares its cursor, and seeks stay within 0..size.
 #pragma once
 #include <cstdint>
 

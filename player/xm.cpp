@@ -24,6 +24,7 @@
 
 #include "player/control.h"
 #include "player/list.h"
+#include "player/mixer/mixer.h"
 #include "player/mixer/output.h"
 #include "player/replay/replay.h"
 #include "player/stream.h"
@@ -108,7 +109,7 @@ void fit_loop(Sample* sample)
     sample->loop_length = sample->length;
 }
 
-bool read_pattern_cells(Reader& reader, Pattern* pattern, int64_t cell_count)
+void read_pattern_cells(Reader& reader, Pattern* pattern, int64_t cell_count)
 {
     Cell* cell = pattern->cells;
     for (int64_t k = 0; k < cell_count; ++k, ++cell) {
@@ -129,7 +130,6 @@ bool read_pattern_cells(Reader& reader, Pattern* pattern, int64_t cell_count)
         if (cell->note == 97) cell->note = NOTE_KEY_OFF;
         if (cell->instrument > 128) cell->instrument = 0;
     }
-    return true;
 }
 
 bool read_patterns(Song* song, Reader& reader, uint16_t file_patterns)

@@ -31,8 +31,9 @@ struct Voice {
 };
 
 // Creates the 256 zero-filled voices linked in index order into the active-voice list, and
-// the ramp length for `rate` frames per second. False if memory runs out. sound_open calls it;
-// tests call it directly.
+// the ramp length for `rate` frames per second (at least 1 frame). Replaces any pool before
+// it, so pointers into the old pool dangle. False for a rate below 1 or if memory runs out.
+// sound_open calls it; tests call it directly.
 bool voice_pool_create(int32_t rate);
 void voice_pool_destroy();
 Voice* voice_pool();          // the 256 voices, or null while no pool exists
