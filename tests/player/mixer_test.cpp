@@ -213,6 +213,32 @@ std::vector<float> reference(const TestSample& s, uint64_t p, uint64_t step, int
     return out;
 }
 
+// A ramp's gains are summed frame by frame while its frames are mixed in batches; the result
+// must still be the per-frame model's, bit for bit, through a loop turn and into the flat part.
+TEST_F(MixerTest, RampMatchesThePerFrameModel)
+{
+    TestSample s(sawtooth(3000), LOOP_FORWARD, 700, 1900);
+    const uint64_t first = 1800 * ONE + 12345;  // crosses the loop end inside the ramp
+    const uint64_t step = 0x1'3A5C'9E07ull;
+    Voice& v = start(&s.sample, first, step, 40);
+    v.gain_left = 255;
+    v.gain_right = 3;
+    const std::vector<float> out = mix(300);
+    const std::vector<float> values = reference(s, first, step, 300, 1.0f);
+    constexpr float SCALE = 0.003921568859f;
+    float left = 40 * SCALE;
+    float right = 40 * SCALE;
+    const float step_left = (255 - 40) * SCALE * (1.0f / 128.0f);
+    const float step_right = (3 - 40) * SCALE * (1.0f / 128.0f);
+    for (int32_t k = 0; k < 300; ++k) {
+        const bool ramping = k < 128;
+        ASSERT_EQ(out[2 * k], values[2 * k] * (ramping ? left : 255 * SCALE)) << k;
+        ASSERT_EQ(out[2 * k + 1], values[2 * k] * (ramping ? right : 3 * SCALE)) << k;
+        left += step_left;
+        right += step_right;
+    }
+}
+
 struct ResampleCase {
     const char* name;
     uint8_t kind;
@@ -371,6 +397,28 @@ TEST(MixerPcmTest, RoundsTiesToEvenAndClamps)
     for (int k = 0; k < 10; ++k) EXPECT_EQ(out[k], expected[k]) << k;
     player::mix_to_pcm16(out, in, 0);
     player::mix_to_pcm16(nullptr, in, 5);
+}
+
+// The conversion runs several samples at a time with a scalar tail; every awkward value must come
+// out the same wherever in a chunk it falls.
+TEST(MixerPcmTest, SameResultAtEveryPositionInAChunk)
+{
+    struct Case {
+        float in;
+        int16_t out;
+    };
+    const Case cases[] = {{INFINITY, 32767},  {-INFINITY, -32768}, {NAN, 0},      {32767.5f, 32767},
+                          {-32768.5f, -32768}, {1e10f, 32767},     {-1e10f, -32768}, {1.5f, 2},
+                          {-0.5f, 0},          {-1.5f, -2},        {0.49f, 0},    {-7.51f, -8}};
+    for (const Case& c : cases) {
+        for (int at = 0; at < 22; ++at) {
+            float in[22] = {};
+            in[at] = c.in;
+            int16_t out[22];
+            player::mix_to_pcm16(out, in, 11);
+            for (int k = 0; k < 22; ++k) ASSERT_EQ(out[k], k == at ? c.out : 0) << c.in << " at " << at;
+        }
+    }
 }
 
 }  // namespace

@@ -1,13 +1,17 @@
 // xmplay_test.cpp -- xmplay's command line, where songs end, and the program as a user runs it
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
@@ -18,6 +22,7 @@
 #include "options.h"
 #include "player/xm.h"
 #include "song_watch.h"
+#include "wav.h"
 #include "tests/player/output_support.h"
 #include "tests/support/player_support.h"
 
@@ -333,6 +338,54 @@ TEST_F(XmplayProgram, WavIsTheSongToItsEndAndTheSameEachTime)
     const std::string timed = dir_ + "/timed.wav";
     ASSERT_EQ(run("--wav " + timed + " --seconds 1.5 --rate 22050 " + path).code, 0);
     EXPECT_EQ(slurp(timed).size(), 44u + 33075u * 4);
+}
+
+// The file is written a block at a time on a thread of its own: several blocks and a short
+// last one must land whole and in order, and a full disk must still fail the render.
+TEST_F(XmplayProgram, WavWriterKeepsEveryBlockInOrderAndReportsAFullDisk)
+{
+    std::vector<int16_t> pcm(2 * 900'001);
+    for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<int16_t>(i * 7919);
+    const std::string path = dir_ + "/blocks.wav";
+    xmplay::WavWriter wav;
+    ASSERT_TRUE(wav.open(path, 48000));
+    for (size_t at = 0; at < pcm.size(); at += 2 * 1000) {
+        const auto count = static_cast<uint32_t>(std::min<size_t>(1000, (pcm.size() - at) / 2));
+        ASSERT_TRUE(wav.write(pcm.data() + at, count));
+    }
+    ASSERT_TRUE(wav.finish());
+    const std::string bytes = slurp(path);
+    ASSERT_EQ(bytes.size(), 44 + pcm.size() * 2);
+    EXPECT_EQ(std::memcmp(bytes.data() + 44, pcm.data(), pcm.size() * 2), 0);
+
+    xmplay::WavWriter full;  // the header may fail already, or any block after it
+    bool ok = full.open("/dev/full", 44100);
+    for (int i = 0; i < 900 && ok; ++i) ok = full.write(pcm.data(), 1000);
+    ok = ok && full.finish();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(errno, ENOSPC);
+
+    // A limit on the file size makes a block past the first megabyte fail on the writer thread.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1'500'000, 1'500'000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        xmplay::WavWriter big;
+        bool written = big.open(dir_ + "/big.wav", 44100);
+        for (int i = 0; i < 900 && written; ++i) written = big.write(pcm.data(), 1000);
+        written = written && big.finish();
+        _exit(!written && errno == EFBIG ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    const std::string module = write_file("full.xm", xmwriter::write(test_support::song_module(2, 4, 3)));
+    const Outcome outcome = run("--wav /dev/full " + module);
+    EXPECT_EQ(outcome.code, 1);
+    EXPECT_NE(outcome.err.find("cannot write"), std::string::npos) << outcome.err;
 }
 
 TEST_F(XmplayProgram, SurvivesDamagedModules)

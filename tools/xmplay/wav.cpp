@@ -3,6 +3,7 @@
 #include "wav.h"
 
 #include <bit>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -45,6 +46,7 @@ void wav_header(uint8_t header[44], int32_t rate, uint64_t frames)
 
 WavWriter::~WavWriter()
 {
+    stop_writer();
     if (file_ != nullptr) std::fclose(file_);
 }
 
@@ -52,38 +54,119 @@ bool WavWriter::open(const std::string& path, int32_t rate)
 {
     file_ = std::fopen(path.c_str(), "wb");
     if (file_ == nullptr) return false;
-    // Chunks are small; a large buffer keeps the writes few.
-    std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+    // Blocks arrive whole; the stream's own buffer would only copy them once more.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
     rate_ = rate;
     frames_ = 0;
     uint8_t header[44];
     wav_header(header, rate, 0);
-    return std::fwrite(header, 1, sizeof header, file_) == sizeof header;
+    if (std::fwrite(header, 1, sizeof header, file_) != sizeof header) {
+        const int failure = errno;
+        std::fclose(file_);
+        file_ = nullptr;
+        errno = failure;
+        return false;
+    }
+    filling_.reserve(BLOCK_BYTES);
+    writer_ = std::thread([this] { write_blocks(); });
+    return true;
 }
 
 bool WavWriter::write(const int16_t* frames, uint32_t count)
 {
     if (file_ == nullptr) return false;
-    frames_ += count;
-    if constexpr (std::endian::native == std::endian::little) {
-        return std::fwrite(frames, 4, count, file_) == count;
-    } else {
-        std::vector<uint8_t> bytes(static_cast<size_t>(count) * 4);
-        for (size_t i = 0; i < static_cast<size_t>(count) * 2; ++i) {
-            put_u16(&bytes[i * 2], static_cast<uint16_t>(frames[i]));
+    {
+        std::lock_guard lock(mutex_);
+        if (error_ != 0) {
+            errno = error_;
+            return false;
         }
-        return std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
     }
+    frames_ += count;
+    const size_t bytes = static_cast<size_t>(count) * 4;
+    const size_t at = filling_.size();
+    filling_.resize(at + bytes);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(filling_.data() + at, frames, bytes);
+    } else {
+        for (size_t i = 0; i < static_cast<size_t>(count) * 2; ++i) {
+            put_u16(&filling_[at + i * 2], static_cast<uint16_t>(frames[i]));
+        }
+    }
+    if (filling_.size() >= BLOCK_BYTES) hand_over();
+    return true;
+}
+
+void WavWriter::hand_over()
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.size() < QUEUED_BLOCKS; });
+    queue_.push_back(std::move(filling_));
+    if (spare_.empty()) {
+        filling_ = Block();
+        filling_.reserve(BLOCK_BYTES);
+    } else {
+        filling_ = std::move(spare_.back());
+        spare_.pop_back();
+        filling_.clear();
+    }
+    changed_.notify_all();
+}
+
+void WavWriter::write_blocks()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
+        if (queue_.empty()) return;
+        Block block = std::move(queue_.front());
+        queue_.pop_front();
+        const bool skip = error_ != 0;  // after a failure the rest is only drained
+        lock.unlock();
+        const bool ok = skip || std::fwrite(block.data(), 1, block.size(), file_) == block.size();
+        const int failure = ok ? 0 : (errno != 0 ? errno : EIO);
+        lock.lock();
+        if (!ok && error_ == 0) error_ = failure;
+        spare_.push_back(std::move(block));
+        changed_.notify_all();
+    }
+}
+
+bool WavWriter::stop_writer()
+{
+    if (!writer_.joinable()) return true;
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    changed_.notify_all();
+    writer_.join();
+    if (error_ != 0) {
+        errno = error_;
+        return false;
+    }
+    return true;
 }
 
 bool WavWriter::finish()
 {
     if (file_ == nullptr) return false;
+    if (!filling_.empty()) hand_over();
+    bool ok = stop_writer();
+    int failure = ok ? 0 : errno;
     uint8_t header[44];
     wav_header(header, rate_, frames_);
-    bool ok = std::fseek(file_, 0, SEEK_SET) == 0 && std::fwrite(header, 1, sizeof header, file_) == sizeof header;
-    ok = std::fclose(file_) == 0 && ok;
+    if (ok && (std::fseek(file_, 0, SEEK_SET) != 0 ||
+               std::fwrite(header, 1, sizeof header, file_) != sizeof header)) {
+        ok = false;
+        failure = errno;
+    }
+    if (std::fclose(file_) != 0 && ok) {
+        ok = false;
+        failure = errno;
+    }
     file_ = nullptr;
+    if (!ok) errno = failure;
     return ok;
 }
 
