@@ -40,6 +40,7 @@ struct OutputState {
     int32_t ring = 0;         // frames in the ring
     int32_t chunk_count = 0;  // ring / chunk
     int32_t write_chunk = 0;  // the next chunk to fill
+    bool timing_only = false;  // ticks without mixing
 
     std::unique_ptr<float[]> mix_storage;
     float* mix = nullptr;  // ring * 2 floats, 16-byte aligned; chunk k mixes at its ring place
@@ -93,7 +94,8 @@ const int16_t* fill_chunk(uint64_t heard_frame)
                 left = std::max(song->samples_per_tick, 1);
             }
             const int32_t frames = std::min(left, chunk - done);
-            mix_voices(mix + 2 * static_cast<size_t>(done), active_voices(), frames);
+            // The replay never reads what the voices play, so skipping them changes no tick.
+            if (!state.timing_only) mix_voices(mix + 2 * static_cast<size_t>(done), active_voices(), frames);
             done += frames;
             left -= frames;
         }
@@ -172,6 +174,7 @@ bool open_device(int32_t rate)
     state.chunk_done = 0;
     state.chunks_filled.store(0);
     state.open = true;
+    state.timing_only = false;
 
     // Songs started before, or playing across a reopen: new rate, new voices.
     Song* head = playing_songs();
@@ -310,6 +313,12 @@ const int16_t* sound_fill_chunk()
 uint64_t sound_chunks_filled()
 {
     return state.chunks_filled.load(std::memory_order_acquire);
+}
+
+void sound_set_timing_only(bool on)
+{
+    MixerExclusion exclusion;
+    state.timing_only = on;
 }
 
 uint64_t sound_mix_frame()

@@ -47,6 +47,9 @@ bool sound_fill_pass();
 const int16_t* sound_fill_chunk();
 // Chunks filled since sound_open.
 uint64_t sound_chunks_filled();
+// While on, filled chunks play the songs' ticks but mix no voice: silence, timed exactly as
+// the real sound, for measuring a song in a fraction of the time. Off at every sound_open.
+void sound_set_timing_only(bool on);
 
 // While a chunk fills (on the mixing thread, e.g. inside a tick handler): the frame about to
 // be mixed, counted in frames mixed since sound_open, and the device frame (device bytes / 4)

@@ -224,6 +224,24 @@ TEST_F(OutputTest, WithoutASongEveryChunkIsSilence)
     EXPECT_TRUE(std::all_of(ring, ring + samples, [](int16_t s) { return s == 0; }));
 }
 
+TEST_F(OutputTest, TimingOnlyChunksAreSilentAndTheNextOpenMixesAgain)
+{
+    ASSERT_TRUE(sound_open_offline(44100));
+    sound_set_timing_only(true);
+    ASSERT_TRUE(song_start(song_));
+    const int32_t chunks = sound_chunk_count();
+    for (int32_t i = 0; i < chunks; ++i) sound_fill_chunk();
+    const int16_t* ring = sound_ring();
+    const auto samples = static_cast<size_t>(sound_ring_frames()) * 2;
+    EXPECT_TRUE(std::all_of(ring, ring + samples, [](int16_t s) { return s == 0; }));
+    EXPECT_GT(song_->row.load(), 0);  // the song went on all the same
+    song_stop(song_);
+    sound_close();
+
+    const std::vector<int16_t> heard = render_offline(4);
+    EXPECT_TRUE(std::any_of(heard.begin(), heard.end(), [](int16_t s) { return s != 0; }));
+}
+
 TEST_F(OutputTest, OfflineRenderingIsRepeatable)
 {
     const std::vector<int16_t> first = render_offline(60);

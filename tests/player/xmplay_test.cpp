@@ -153,6 +153,24 @@ TEST_P(SongEndTest, EndsAtTheRowStartThatWouldRepeat)
     EXPECT_EQ(rows[0].order, 0);
     EXPECT_EQ(rows[0].row, 0);
     for (size_t i = 0; i < c.end_rows; ++i) EXPECT_EQ(rows[i].frame, i * 3 * TICK);
+
+    // Without a sink nothing is mixed; with one, the song must end and its rows start exactly
+    // where the silent timing run found them.
+    const std::vector<xmplay::RowStart> timed = rows;
+    uint64_t sunk = 0;
+    const xmplay::PcmSink count = [&sunk](const int16_t*, uint32_t n) {
+        sunk += n;
+        return true;
+    };
+    const xmplay::RenderResult heard = xmplay::render_song(song, 44100, 44100 * 60, true, true, count, nullptr);
+    EXPECT_EQ(heard.frames, result.frames);
+    EXPECT_EQ(sunk, result.frames);
+    ASSERT_EQ(xmplay::recorded_rows().size(), timed.size());
+    for (size_t i = 0; i < timed.size(); ++i) {
+        EXPECT_EQ(xmplay::recorded_rows()[i].frame, timed[i].frame);
+        EXPECT_EQ(xmplay::recorded_rows()[i].order, timed[i].order);
+        EXPECT_EQ(xmplay::recorded_rows()[i].row, timed[i].row);
+    }
     player::song_free(song);
 }
 

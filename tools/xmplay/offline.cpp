@@ -17,6 +17,8 @@ RenderResult render_song(player::Song* song, int32_t rate, uint64_t max_frames, 
     RenderResult result;
     platform::audio_set_device(platform::virtual_audio_device());
     if (!player::sound_open_offline(rate)) return result;
+    // Where rows start and the song ends needs the ticks, not the sound.
+    player::sound_set_timing_only(!sink);
     watch_song(song, record_rows);
     if (!player::song_start(song)) {
         unwatch_song(song);

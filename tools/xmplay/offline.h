@@ -22,7 +22,7 @@ struct RenderResult {
 };
 
 // Starts `song` and renders it at `rate` on the virtual device, chunk after chunk without
-// waiting, into `sink` (null: rendered and dropped). Stops after `max_frames` frames, or
+// waiting, into `sink` (null: only timed, nothing mixed). Stops after `max_frames` frames, or
 // where the song ends when `stop_at_end`. The sound is closed and the song stopped again
 // afterwards; with `record_rows` its row starts are left in recorded_rows().
 RenderResult render_song(player::Song* song, int32_t rate, uint64_t max_frames, bool stop_at_end,
