@@ -296,12 +296,24 @@ Bytes raw_bytes(const std::vector<T>& v)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: assetgen OUTPUT_DIR\n");
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("usage: assetgen OUTPUT_DIR\n\n"
+                    "Generates every asset of the show into OUTPUT_DIR: the data files the build\n"
+                    "links in, the song as quorbela.xm and preview PNGs under preview/. The build\n"
+                    "runs it; the same bytes come out every time.\n");
+        return 0;
+    }
+    if (argc != 2 || argv[1][0] == '-') {
+        std::fprintf(stderr, "usage: assetgen OUTPUT_DIR (assetgen --help says more)\n");
         return 2;
     }
     const std::filesystem::path dir = argv[1];
-    std::filesystem::create_directories(dir);
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (error) {
+        std::fprintf(stderr, "assetgen: %s: %s\n", dir.c_str(), error.message().c_str());
+        return 1;
+    }
 
     const assetgen::Pictures pictures = assetgen::make_pictures();
     const assetgen::Font font = assetgen::make_font();

@@ -1,6 +1,6 @@
 // renderpreview.cpp -- writes a PNG of each renderer effect on the show's own content
 //
-// usage: renderpreview OUTDIR
+// usage: renderpreview [OUTDIR]
 
 #include <png.h>
 
@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -84,11 +85,18 @@ void intro_picture()
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: renderpreview OUTDIR\n");
+    const std::string argument = argc > 1 ? argv[1] : "";
+    if (argument == "--help" || argument == "-h") {
+        std::printf("usage: renderpreview [OUTDIR]\n\n"
+                    "Draws each effect of the renderer on the show's own content and writes one\n"
+                    "PNG per effect (320 x 200) into OUTDIR, ./render-preview by default.\n");
+        return 0;
+    }
+    if (argc > 2 || (!argument.empty() && argument[0] == '-')) {
+        std::fprintf(stderr, "usage: renderpreview [OUTDIR] (renderpreview --help says more)\n");
         return 2;
     }
-    const std::string dir = argv[1];
+    const std::string dir = argument.empty() ? "render-preview" : argument;
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     if (error) {
@@ -160,5 +168,6 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    std::printf("renderpreview: %zu pictures in %s\n", std::size(shots), dir.c_str());
     return 0;
 }

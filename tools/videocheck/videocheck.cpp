@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/input.h"
 #include "platform/video.h"
@@ -73,6 +74,15 @@ void draw_pattern(int32_t frame) {
 int main(int argc, char** argv) {
   int32_t frames = 210;
   int32_t bits_per_pixel = 16;
+  if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf(
+        "usage: videocheck [frames [bits-per-pixel]]\n\n"
+        "Opens the show's display and presents a test pattern (colour bars, a grey ramp, a\n"
+        "moving square, a white border and a red cross) for `frames` frames, 210 by default,\n"
+        "or until Escape. A depth other than 16 shows the start-up error for a refused mode.\n"
+        "QUORBELA_FPS sets the pace (70 by default, 0 unpaced).\n");
+    return 0;
+  }
   if (argc > 1) frames = std::atoi(argv[1]);
   if (argc > 2) bits_per_pixel = std::atoi(argv[2]);
   if (argc > 3 || frames <= 0 || bits_per_pixel <= 0) {
