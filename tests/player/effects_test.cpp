@@ -14,16 +14,7 @@ namespace {
 using replay_trace::module;
 using replay_trace::pattern;
 
-struct TraceCase {
-    const char* name;
-    xmwriter::Module (*build)();
-    int ticks;
-};
-
-void PrintTo(const TraceCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+using replay_trace::TraceCase;
 
 class EffectTraceTest : public testing::TestWithParam<TraceCase> {};
 

@@ -18,16 +18,7 @@ using replay_trace::instrument;
 using replay_trace::module;
 using replay_trace::pattern;
 
-struct TraceCase {
-    const char* name;
-    xmwriter::Module (*build)();
-    int ticks;
-};
-
-void PrintTo(const TraceCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+using replay_trace::TraceCase;
 
 class ReplayTraceTest : public testing::TestWithParam<TraceCase> {};
 

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -217,6 +218,18 @@ inline void expect_golden(const std::string& name, const std::string& trace)
         ASSERT_EQ(more_want ? want_line : "<end>", more_got ? got_line : "<end>")
             << name << ".txt line " << line;
     }
+}
+
+// A golden-trace case: the module to build and how many ticks to trace.
+struct TraceCase {
+    const char* name;
+    xmwriter::Module (*build)();
+    int ticks;
+};
+
+inline void PrintTo(const TraceCase& c, std::ostream* os)
+{
+    *os << c.name;
 }
 
 }  // namespace replay_trace

@@ -91,7 +91,5 @@ Mesh make_mesh();
 Bytes make_song();
 
 // Previews.
-bool write_png_gray(const std::string& path, const Bytes& pixels, int width, int height);
-bool write_png_rgb(const std::string& path, const Bytes& rgb, int width, int height);
 
 }  // namespace assetgen

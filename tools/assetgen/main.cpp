@@ -13,6 +13,7 @@
 
 #include "assets/assets.h"
 #include "tools/assetgen/assetgen.h"
+#include "tools/png/png_file.h"
 
 namespace {
 
@@ -54,33 +55,10 @@ std::string glue_source(const std::vector<Blob>& blobs, const std::filesystem::p
     return s.str();
 }
 
-struct Rgb {
-    uint8_t r, g, b;
-};
-
-Rgb from565(uint16_t p)
-{
-    const int r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
-    return {static_cast<uint8_t>(r << 3 | r >> 2), static_cast<uint8_t>(g << 2 | g >> 4), static_cast<uint8_t>(b << 3 | b >> 2)};
-}
-
 uint16_t palette565(const Palette& p, uint8_t index)
 {
     const size_t i = static_cast<size_t>(index) * 3;
     return static_cast<uint16_t>((p[i + 2] >> 1) << 11 | p[i + 1] << 5 | (p[i] >> 1));
-}
-
-Bytes frame_rgb(const std::vector<uint16_t>& frame)
-{
-    Bytes rgb;
-    rgb.reserve(frame.size() * 3);
-    for (uint16_t p : frame) {
-        const Rgb c = from565(p);
-        rgb.push_back(c.r);
-        rgb.push_back(c.g);
-        rgb.push_back(c.b);
-    }
-    return rgb;
 }
 
 // What the scenes do to their pictures: grain from the grain block, then the grey 1-2-1 smear.
@@ -170,8 +148,10 @@ bool previews(const std::filesystem::path& dir, const assetgen::Pictures& p, con
 {
     std::filesystem::create_directories(dir);
     bool ok = true;
-    auto gray = [&](const char* name, const Bytes& b, int w, int h) { ok &= assetgen::write_png_gray((dir / name).string(), b, w, h); };
-    auto rgb = [&](const char* name, const std::vector<uint16_t>& f) { ok &= assetgen::write_png_rgb((dir / name).string(), frame_rgb(f), 320, 200); };
+    auto gray = [&](const char* name, const Bytes& b, int w, int h) { ok &= pngfile::write((dir / name).string(), b.data(), w, h, 1); };
+    auto rgb = [&](const char* name, const std::vector<uint16_t>& f, int w = 320, int h = 200) {
+        ok &= pngfile::write_rgb565((dir / name).string(), f.data(), w, h);
+    };
 
     gray("intro_picture.png", p.intro, 320, 200);
     gray("strobe_picture_1.png", p.strobe1, 320, 200);
@@ -230,16 +210,12 @@ bool previews(const std::filesystem::path& dir, const assetgen::Pictures& p, con
     rgb("mask_fade_scene.png", wiped);
     rgb("swirl_scene.png", swirl_frame(p, 0x3C28));
 
-    Bytes tex(256 * 256 * 3 * 4);
+    std::vector<uint16_t> tex(512 * 512);
     for (int y = 0; y < 512; ++y)
-        for (int x = 0; x < 512; ++x) {
-            const Rgb c = from565(palette565(p.warp_palette, p.warp_texture[static_cast<size_t>(y & 255) * 256 + (x & 255)]));
-            const size_t i = (static_cast<size_t>(y) * 512 + x) * 3;
-            tex[i] = c.r;
-            tex[i + 1] = c.g;
-            tex[i + 2] = c.b;
-        }
-    ok &= assetgen::write_png_rgb((dir / "warp_texture_tiled.png").string(), tex, 512, 512);
+        for (int x = 0; x < 512; ++x)
+            tex[static_cast<size_t>(y) * 512 + x] =
+                palette565(p.warp_palette, p.warp_texture[static_cast<size_t>(y & 255) * 256 + (x & 255)]);
+    rgb("warp_texture_tiled.png", tex, 512, 512);
 
     // The texture through the polar map, as the plain texture pass shows it.
     std::vector<uint16_t> polar(64000);
@@ -251,16 +227,11 @@ bool previews(const std::filesystem::path& dir, const assetgen::Pictures& p, con
         map_rgb[i * 3 + 1] = static_cast<uint8_t>(p.swirl_map[i] & 255);
         map_rgb[i * 3 + 2] = 0;
     }
-    ok &= assetgen::write_png_rgb((dir / "swirl_map.png").string(), map_rgb, 320, 200);
+    ok &= pngfile::write((dir / "swirl_map.png").string(), map_rgb.data(), 320, 200, 3);
 
-    Bytes sheet(1500 * 28 * 3);
-    for (size_t i = 0; i < 1500 * 28; ++i) {
-        const Rgb c = from565(palette565(font.palette, font.sheet[i]));
-        sheet[i * 3] = c.r;
-        sheet[i * 3 + 1] = c.g;
-        sheet[i * 3 + 2] = c.b;
-    }
-    ok &= assetgen::write_png_rgb((dir / "font_sheet.png").string(), sheet, 1500, 28);
+    std::vector<uint16_t> sheet(1500 * 28);
+    for (size_t i = 0; i < sheet.size(); ++i) sheet[i] = palette565(font.palette, font.sheet[i]);
+    rgb("font_sheet.png", sheet, 1500, 28);
 
     // Every text of the table over the grey of a picture scene, one frame per music order.
     for (uint32_t order : {1u, 2u, 3u, 4u, 13u, 16u, 17u, 18u}) {

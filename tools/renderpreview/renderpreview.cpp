@@ -2,8 +2,6 @@
 //
 // usage: renderpreview [OUTDIR]
 
-#include <png.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -18,43 +16,20 @@
 #include "render/text.h"
 #include "render/warp.h"
 #include "scenes.h"
+#include "tools/png/png_file.h"
 
 namespace {
 
 uint16_t preview_position;
 uint16_t read_preview_position() { return preview_position; }
 
+// The frame as a PNG picture, row by row through the frame's row table.
 bool write_png(const std::string& path)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, 320, 200, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<uint8_t> row(320 * 3);
-    for (uint32_t y = 0; y < 200; ++y) {
-        for (uint32_t x = 0; x < 320; ++x) {
-            uint16_t p;
-            std::memcpy(&p, platform::frame_buffer + platform::frame_rows[y] + 2 * x, 2);
-            const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
-            row[3 * x] = static_cast<uint8_t>((r << 3) | (r >> 2));
-            row[3 * x + 1] = static_cast<uint8_t>((g << 2) | (g >> 4));
-            row[3 * x + 2] = static_cast<uint8_t>((b << 3) | (b >> 2));
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
+    std::vector<uint16_t> pixels(320 * 200);
+    for (uint32_t y = 0; y < 200; ++y)
+        std::memcpy(&pixels[y * 320], platform::frame_buffer + platform::frame_rows[y], 320 * 2);
+    return pngfile::write_rgb565(path, pixels.data(), 320, 200);
 }
 
 // The object step of the timeline, run for a number of frames.
