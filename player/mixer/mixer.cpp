@@ -487,6 +487,14 @@ int32_t ramp_length()
 void mix_voices(float* destination, Voice* head, int32_t frames)
 {
     if (destination == nullptr || head == nullptr || frames <= 0) return;
+    if (head == list_head() && state.pool != nullptr) {
+        // The pool's own list links the voices in index order and nothing relinks it, so it
+        // is walked as the array it is: no chain of dependent loads through 256 voices.
+        for (Voice* voice = state.pool; voice != state.pool + VOICE_COUNT; ++voice) {
+            if (voice->sample != nullptr) mix_voice(voice, destination, frames);
+        }
+        return;
+    }
     for (Voice* voice = head->next; voice != head; voice = voice->next) {
         if (voice->sample != nullptr) mix_voice(voice, destination, frames);
     }
