@@ -19,21 +19,40 @@ SdlWindow state;
 
 SDL_Window* sdl_window() { return static_cast<SDL_Window*>(main_window); }
 
+// Drivers SDL falls back on when no display is reachable: they show nothing to a person.
+bool stand_in_driver(const char* driver) {
+  for (const char* stand_in : {"offscreen", "dummy", "evdev"}) {
+    if (std::strcmp(driver, stand_in) == 0) return true;
+  }
+  return false;
+}
+
+// Whether the Wayland driver could find a compositor. Without a runtime folder libwayland
+// only prints complaints on stderr, so it is not asked then.
+bool wayland_reachable() {
+  const char* display = std::getenv("WAYLAND_DISPLAY");
+  if (display != nullptr && display[0] == '/') return true;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  return runtime != nullptr && *runtime != '\0';
+}
+
 }  // namespace
 
 bool sdl::video_init() {
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
-  if (requested != nullptr && *requested != '\0') return true;
-  const char* driver = SDL_GetCurrentVideoDriver();
-  for (const char* stand_in : {"offscreen", "dummy", "evdev"}) {
-    if (driver != nullptr && std::strcmp(driver, stand_in) == 0) {
-      SDL_QuitSubSystem(SDL_INIT_VIDEO);
-      SDL_SetError("no display");
-      return false;
-    }
+  if (requested != nullptr && *requested != '\0') return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  // SDL's own order, minus the stand-ins: a desktop without a display is no display.
+  for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+    const char* driver = SDL_GetVideoDriver(i);
+    if (driver == nullptr || stand_in_driver(driver)) continue;
+    if (std::strcmp(driver, "wayland") == 0 && !wayland_reachable()) continue;
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+    const bool opened = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    if (opened) return true;
   }
-  return true;
+  SDL_SetError("no display");
+  return false;
 }
 
 void window_create() {
