@@ -6,11 +6,11 @@
 
 namespace player {
 
-// Restarts the song from order 0 with fresh channels bound to the voice pool and links it
-// into the playing list. False for a null song, more channels than voices, or no memory.
-// Without a voice pool the song waits, linked but silent, until sound_open binds it.
-bool song_start(Song* song);
-bool song_stop(Song* song);
+// song_start (player.h) restarts the song from order 0 with fresh channels bound to the voice
+// pool and links it into the playing list. False for a null song, more channels than voices,
+// or no memory. Without a voice pool the song waits, linked but silent, until sound_open
+// binds it.
+
 // Binds channel i to voice i of the current pool (none while the sound is closed).
 void song_bind_voices(Song* song);
 // samples_per_tick for `bpm` at the current output rate; a bpm below 1 counts as 1.
@@ -20,10 +20,5 @@ int32_t song_row(const Song* song);
 
 // The head of the playing-songs list the mixing thread walks.
 Song* playing_songs();
-
-// The song whose position music_position reports (the show's one song; may be null).
-void set_music_song(Song* song);
-// (order mod 256) << 8 | (row mod 256) of that song; 0 without one.
-uint16_t music_position();
 
 }  // namespace player

@@ -15,14 +15,13 @@
 #include <atomic>
 #include <cstdint>
 
+#include "player/player.h"
+
 namespace player {
 
 struct Channel;
 struct Song;
 
-// Supplies raw (not delta-coded) sample data instead of the stream; see song_load.
-using SampleReader = void (*)(void* destination, int32_t byte_count, int32_t bits,
-                              int32_t instrument_index, int32_t sample_index);
 
 constexpr uint8_t NOTE_KEY_OFF = 255;  // the file's note 97
 
@@ -120,12 +119,8 @@ struct Song {
     SampleReader sample_reader;
 };
 
-// Opens `name` through the installed stream and parses it; null on any failure.
-Song* song_load(const char* name, SampleReader sample_reader);
 struct Stream;
 bool xm_parse(Song* song, Stream* stream);
-// Stops the song (out of the mixer's way) and releases it with everything it owns.
-bool song_free(Song* song);
 void sample_free(Sample* sample);
 
 }  // namespace player

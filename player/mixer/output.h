@@ -7,22 +7,20 @@
 #pragma once
 #include <cstdint>
 
+#include "player/player.h"
+
 namespace player {
 
-// Milliseconds of buffering, rounded down to a multiple of 20 (at least 20); the ring holds
-// twice that. Takes effect at the next sound_open.
-bool sound_set_buffer_time(int32_t milliseconds);
+// sound_set_buffer_time (player.h) rounds down to a multiple of 20 ms (at least 20) and takes
+// effect at the next sound_open.
 int32_t sound_buffer_time();
 
-// Opens the audio device at `rate` (16-bit stereo), creates the voice pool, re-binds the
-// channels of playing songs to it and starts the mixing thread. False without stream
-// callbacks, device or memory. Closes whatever was open first.
-bool sound_open(int32_t rate);
-// The same without the mixing thread: the caller drives sound_fill_pass or sound_fill_chunk.
-bool sound_open_offline(int32_t rate);
-// Ends the thread, stops the device and releases the ring and the voice pool. Playing songs
-// stay playing; their channels are bound again by the next sound_open.
-void sound_close();
+// sound_open (player.h) opens the audio device, creates the voice pool, re-binds the channels
+// of playing songs to it and starts the mixing thread; false without stream callbacks,
+// device or memory, and it closes whatever was open first. sound_open_offline does the same
+// without the thread: the caller drives sound_fill_pass or sound_fill_chunk. sound_close
+// ends the thread, stops the device and releases the ring and the voice pool; playing songs
+// stay playing and are bound again by the next sound_open.
 bool sound_is_open();
 
 // Frames per chunk: rate * 20 / 1000 + 3, rounded down to a multiple of 4 (884 at 44100 Hz).
