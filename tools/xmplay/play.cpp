@@ -10,11 +10,11 @@
 #include <thread>
 
 #include "modes.h"
-#include "offline.h"
+#include "tools/offline/offline.h"
 #include "platform/audio.h"
 #include "player/control.h"
 #include "player/mixer/output.h"
-#include "song_watch.h"
+#include "tools/offline/song_watch.h"
 
 namespace xmplay {
 
@@ -118,7 +118,7 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
     const int32_t rate = options.rate;
     // The length comes from an offline render first: fast, and the same song to the frame.
     const uint64_t total = song_frames(song, options);
-    const uint64_t cap = static_cast<uint64_t>(MAX_SECONDS) * static_cast<uint64_t>(rate);
+    const uint64_t cap = static_cast<uint64_t>(offline::MAX_SECONDS) * static_cast<uint64_t>(rate);
 
     platform::audio_set_device(platform::sdl_audio_device());
     player::sound_set_buffer_time(100);
@@ -141,9 +141,9 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
     sigaction(SIGTERM, &action, &old_term);
     sigaction(SIGHUP, &action, &old_hup);
 
-    watch_song(song, false);
+    offline::watch_song(song, false);
     if (!player::song_start(song)) {
-        unwatch_song(song);
+        offline::unwatch_song(song);
         player::sound_close();
         report(options.file, "cannot play (out of memory)");
         return 1;
@@ -153,26 +153,26 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
         auto last_draw = std::chrono::steady_clock::now() - std::chrono::seconds(1);
         while (interrupted == 0 && !keys.quit_pressed()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            if (!song_began()) continue;
+            if (!offline::song_began()) continue;
             const uint64_t device = platform::audio_position() / 4;
-            const uint64_t start = song_start_heard_frame();
+            const uint64_t start = offline::song_start_heard_frame();
             const uint64_t elapsed = device > start ? device - start : 0;
             if (!options.loop) {
                 uint64_t end = start + (options.has_seconds ? total : cap);
-                if (!options.has_seconds && song_ended()) end = song_end_heard_frame();
+                if (!options.has_seconds && offline::song_ended()) end = offline::song_end_heard_frame();
                 if (device >= end) break;
             }
             const auto now = std::chrono::steady_clock::now();
             if (on_terminal && now - last_draw >= std::chrono::milliseconds(100)) {
                 last_draw = now;
                 int32_t order = 0, row = 0;
-                heard_row(device, order, row);
+                offline::heard_row(device, order, row);
                 draw_status(elapsed, total, rate, order, row, song->song_length);
             }
         }
     }
     player::song_stop(song);
-    unwatch_song(song);
+    offline::unwatch_song(song);
     player::sound_close();
     if (on_terminal) std::printf("\n");
     sigaction(SIGINT, &old_int, nullptr);
