@@ -201,7 +201,7 @@ TEST_F(ShowTest, VideoIsFourByThreeH264WithAacOfTheShowsLength)
 {
     if (std::system("command -v ffprobe >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
     const std::string video = dir_ + "/show.mp4";
-    const Outcome run = capture("--fps 10 --last-scene-seconds 1 --summary --video " + video);
+    const Outcome run = capture("--fps 10 --escape-held --summary --video " + video);
     ASSERT_EQ(run.status, 0) << run.out;
     const std::vector<Scene> scenes = scenes_of(run.out);
     ASSERT_FALSE(scenes.empty());

@@ -114,8 +114,8 @@ bool VideoWriter::open(const std::string& path, const std::string& frames_per_se
                                           "-f", "rawvideo", "-pixel_format", "rgb565le", "-video_size", "320x200",
                                           "-framerate", frames_per_second, "-i", "-",
                                           "-vf", "scale=1280:960:flags=neighbor,setsar=1",
-                                          "-c:v", "libx264", "-preset", "medium", "-crf", "18",
-                                          "-pix_fmt", "yuv420p", "-threads", "1"};
+                                          "-c:v", "libx264", "-preset", "fast", "-crf", "18",
+                                          "-pix_fmt", "yuv420p"};
     arguments.insert(arguments.end(), BITEXACT.begin(), BITEXACT.end());
     arguments.push_back(picture_path_);
     pid_ = spawn(arguments, &pipe_);
