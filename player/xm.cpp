@@ -409,7 +409,8 @@ Song* song_load(const char* name, SampleReader sample_reader)
 
 bool song_free(Song* song)
 {
-    if (song == nullptr) return false;
+    // From a tick handler the chunk being filled would go on with the freed song.
+    if (song == nullptr || filling_chunk_here()) return false;
     MixerExclusion exclusion;
     song_stop(song);
     if (song->instruments != nullptr) {

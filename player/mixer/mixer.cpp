@@ -45,9 +45,12 @@ Voice* list_head()
 
 // Frames until a position `distance` away is reached, from the step in 8.24 form. Steps of
 // 256 frames and more do not fit 8.24, and steps below 2^-24 frame vanish in it; both are
-// counted exactly instead. A step of 0 never arrives.
+// counted exactly instead. A voice already at the boundary has arrived whatever its step, so
+// a stopped voice (step 0) at the end of a non-looping sample, or on the empty sample, stops
+// there without reading a frame; away from it, a step of 0 never arrives.
 uint64_t frames_to_boundary(uint64_t distance, uint64_t step)
 {
+    if (distance == 0) return 0;
     if (distance >= FAR_DISTANCE) return NO_BOUNDARY;
     const uint64_t step_8_24 = step >> 8;
     if (step >= (uint64_t{256} << 32) || step_8_24 == 0) {

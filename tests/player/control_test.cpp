@@ -187,6 +187,31 @@ TEST_F(ControlTest, ASongStartedBeforeTheSoundIsBoundWhenItOpens)
     EXPECT_EQ(song_->samples_per_tick, 960);
 }
 
+// A tick handler runs while its chunk fills, under the chunk's lock: stopping its own song
+// there nests in that lock (it once waited for itself for ever), and freeing it is refused,
+// for the chunk goes on with the song after the handler.
+TEST_F(ControlTest, ATickHandlerCanStopItsSongButNotFreeIt)
+{
+    static int ticks;
+    static bool freed;
+    ticks = 0;
+    freed = true;
+    song_->tick_handler = [](Song* song) {
+        replay_tick(song);
+        if (++ticks == 7) {
+            freed = song_free(song);
+            song_stop(song);
+        }
+    };
+    ASSERT_TRUE(song_start(song_));
+    for (int i = 0; i < 10; ++i) sound_fill_chunk();
+    EXPECT_EQ(ticks, 7);
+    EXPECT_FALSE(freed);
+    EXPECT_EQ(song_->playing, 0);
+    EXPECT_TRUE(list_empty(playing_songs()));
+    for (int32_t i = 0; i < song_->channel_count; ++i) EXPECT_EQ(voice_pool()[i].sample, nullptr);
+}
+
 TEST(Control, RefusesMoreChannelsThanVoices)
 {
     Song song{};

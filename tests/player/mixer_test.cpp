@@ -367,11 +367,19 @@ TEST_F(MixerTest, OddStepsAndEmptySamplesDoNotFault)
     start(&forward.sample, 0, ONE * 255 + 3);
     mix(100);
     EXPECT_EQ(v.position, 0u);
-    // empty_sample stops at once without reading data.
-    start(&empty_sample, 0, ONE);
-    out = mix(10);
-    EXPECT_EQ(v.sample, nullptr);
-    for (float f : out) EXPECT_EQ(f, 0.0f);
+    // empty_sample stops at once without reading data, whatever the step: with step 0 it once
+    // was mixed from its null data (the crash-*.xm regression modules). A voice held at the
+    // end of a non-looping sample stops the same way.
+    TestSample plain(sawtooth(16), LOOP_NONE, 0, 0);
+    for (uint64_t step : {ONE, uint64_t{0}}) {
+        start(&empty_sample, 0, step);
+        out = mix(10);
+        EXPECT_EQ(v.sample, nullptr);
+        for (float f : out) EXPECT_EQ(f, 0.0f);
+        start(&plain.sample, 0, step).position = 16;
+        mix(10);
+        EXPECT_EQ(v.sample, nullptr);
+    }
 }
 
 TEST_F(MixerTest, SilentVoicesStillAdvanceAndVoicesAddUp)

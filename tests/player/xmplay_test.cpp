@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -422,6 +423,27 @@ TEST_F(XmplayProgram, SurvivesDamagedModules)
         EXPECT_TRUE(r.code == 0 || r.code == 1) << "case " << i << " exit " << r.code;
         if (r.code == 1) {
             EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+        }
+    }
+}
+
+// Modules that once crashed the player: each renders (a bounded stretch) with exit 0 or is
+// refused with one line.
+TEST_F(XmplayProgram, RendersOrRefusesEveryRegressionModule)
+{
+    std::error_code error;
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(REGRESSIONS_DIR, error)) {
+        if (entry.path().extension() == ".xm") files.push_back(entry.path());
+    }
+    if (files.empty()) GTEST_SKIP() << "no regression modules in " << REGRESSIONS_DIR;
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files) {
+        const Outcome r = run("--wav /dev/null --seconds 30 '" + file.string() + "'");
+        EXPECT_TRUE(r.code == 0 || r.code == 1) << file << " exit " << r.code;
+        if (r.code == 1) {
+            EXPECT_EQ(r.err.rfind("xmplay: " + file.string() + ": ", 0), 0u) << r.err;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         }
     }
 }
