@@ -24,8 +24,8 @@
 
 #include "player/control.h"
 #include "player/list.h"
+#include "player/mixer/exclusion.h"
 #include "player/mixer/mixer.h"
-#include "player/mixer/output.h"
 #include "player/replay/replay.h"
 #include "player/stream.h"
 

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 
+#include "player/mixer/exclusion.h"
 #include "player/player.h"
 
 namespace player {
@@ -54,21 +55,5 @@ void sound_set_timing_only(bool on);
 // at which it will be heard. sound_fill_chunk takes the mixed frame count as the device's.
 uint64_t sound_mix_frame();
 uint64_t sound_heard_frame();
-
-// Keeps the mixing thread out of its critical section: waits until no chunk is being
-// rendered and holds the next one off until the guard ends. Starting, stopping and freeing
-// songs and samples happen under it. Nests, also on the thread filling a chunk: a tick
-// handler may stop songs.
-class MixerExclusion {
-public:
-    MixerExclusion();
-    ~MixerExclusion();
-    MixerExclusion(const MixerExclusion&) = delete;
-    MixerExclusion& operator=(const MixerExclusion&) = delete;
-};
-
-// True on the thread that is filling a chunk (inside a tick handler), which goes on using
-// the playing songs after the handler returns: song_free refuses to run there.
-bool filling_chunk_here();
 
 }  // namespace player
