@@ -83,6 +83,11 @@ extern Sample empty_sample;
 
 constexpr uint16_t FLAG_LINEAR = 1;  // Song::flags bit 0: linear frequency table
 
+// The oldest XM version the loader reads (0x0102, "1.02"); song_load refuses older files.
+// Versions 1.02 and 1.03 store every instrument before the patterns and all sample data
+// after them; from 1.04 on each instrument's sample data follows its headers.
+constexpr uint16_t XM_OLDEST_VERSION = 0x0102;
+
 struct Song {
     Song* next;  // playing-songs list; self-linked while not playing
     Song* prev;

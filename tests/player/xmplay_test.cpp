@@ -280,6 +280,8 @@ TEST_F(XmplayProgram, RefusesWhatItCannotPlayInOneLine)
     };
     std::vector<uint8_t> wrong(module);
     wrong[3] = 'X';
+    std::vector<uint8_t> old(module);
+    old[58] = 0x01;
     const std::vector<Case> cases{
         {dir_ + "/missing.xm", "not found"},
         {dir_, "not an XM module"},
@@ -287,6 +289,7 @@ TEST_F(XmplayProgram, RefusesWhatItCannotPlayInOneLine)
         {write_file("text.xm", {'h', 'e', 'l', 'l', 'o'}), "not an XM module"},
         {write_file("wrong.xm", wrong), "not an XM module"},
         {write_file("short.xm", std::vector<uint8_t>(module.begin(), module.begin() + 40)), "damaged"},
+        {write_file("old.xm", old), "XM version 1.01 is too old (1.02 and later play)"},
     };
     for (const Case& c : cases) {
         for (const char* mode : {"--info", "--rows", "--wav /dev/null", ""}) {
@@ -353,6 +356,13 @@ TEST_F(XmplayProgram, WavIsTheSongToItsEndAndTheSameEachTime)
     EXPECT_EQ(u32(24), 44100u);
     EXPECT_EQ(u32(28), 44100u * 4);
     EXPECT_EQ(u32(40), frames * 4);
+
+    // The older layout of the same song plays the same.
+    xmwriter::Module older = test_support::song_module(2, 4, 3);
+    older.version = 0x0102;
+    const std::string old_wav = dir_ + "/older.wav";
+    ASSERT_EQ(run("--wav " + old_wav + " " + write_file("older.xm", xmwriter::write(older))).code, 0);
+    EXPECT_EQ(slurp(old_wav), a);
 
     const std::string timed = dir_ + "/timed.wav";
     ASSERT_EQ(run("--wav " + timed + " --seconds 1.5 --rate 22050 " + path).code, 0);
