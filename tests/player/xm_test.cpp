@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "player/replay/effects.h"
 #include "player/stream.h"
 #include "tests/player/module_fixtures.h"
 #include "tests/support/player_support.h"
@@ -119,7 +120,7 @@ TEST(XmTest, UnpacksPackedAndWholeCells)
     m.orders = {0};
     xmwriter::Pattern p;
     p.rows = 3;
-    p.at(0, 0, 2) = {12, 3, 0x40, 0x0C, 0x20};  // stored whole: 5 bytes
+    p.at(0, 0, 2) = {12, 3, 0x40, EFFECT_SET_VOLUME, 0x20};  // stored whole: 5 bytes
     p.at(0, 1, 2) = {0, 0, 0, 0x0F, 0};           // mask and one byte
     p.at(1, 1, 2) = {97, 0, 0, 0, 0};             // key off
     p.at(2, 0, 2) = {5, 200, 1, 2, 3};            // instrument above 128
@@ -184,21 +185,21 @@ TEST(XmTest, ReadsInstrumentFieldsAndForcesShortEnvelopesOff)
     xmwriter::Module m = fixtures::rich_module();
     m.instruments[1].fadeout = 0x9001;         // doubled in 16 bits
     m.instruments[2].volume.points = {{0, 64}};  // one point: off whatever the type says
-    m.instruments[2].volume.type = 1;
+    m.instruments[2].volume.type = ENVELOPE_ON;
     SongPtr song = load(m);
     ASSERT_NE(song, nullptr);
     const Instrument& single = song->instruments[1];
     EXPECT_EQ(single.sample_count, 1);
     EXPECT_EQ(single.fadeout, 0x2002);
     EXPECT_EQ(single.volume_points, 3);
-    EXPECT_EQ(single.volume_type, 3);
+    EXPECT_EQ(single.volume_type, ENVELOPE_ON | ENVELOPE_SUSTAIN);
     EXPECT_EQ(single.volume_sustain, 1);
     EXPECT_EQ(single.volume_envelope[1].tick, 10);
     EXPECT_EQ(single.volume_envelope[1].value, 32);
     const Instrument& triple = song->instruments[2];
     EXPECT_EQ(triple.volume_type, 0);
     EXPECT_EQ(triple.panning_points, 4);
-    EXPECT_EQ(triple.panning_type, 5);
+    EXPECT_EQ(triple.panning_type, ENVELOPE_ON | ENVELOPE_LOOP);
     EXPECT_EQ(triple.panning_loop_end, 2);
     EXPECT_EQ(triple.panning_envelope[3].tick, 30);
     EXPECT_EQ(triple.note_sample[4], 1);

@@ -21,6 +21,7 @@
 #include "module_file.h"
 #include "offline.h"
 #include "options.h"
+#include "player/replay/effects.h"
 #include "player/xm.h"
 #include "song_watch.h"
 #include "wav.h"
@@ -179,11 +180,11 @@ INSTANTIATE_TEST_SUITE_P(
     Songs, SongEndTest,
     testing::Values(
         EndCase{"AfterTheLastRow", {}, 2, 16},
-        EndCase{"JumpBackToTheFirstOrder", {{1, 2, 0x0B, 0}}, 3, 8 + 3},
-        EndCase{"JumpToItself", {{1, 5, 0x0B, 1}}, 2, 8 + 6},
-        EndCase{"BreakOnTheLastOrder", {{1, 3, 0x0D, 0}}, 2, 8 + 4},
-        EndCase{"ForwardJumpIsNoEnd", {{0, 1, 0x0B, 2}}, 3, 2 + 8},
-        EndCase{"PatternLoopIsNoEnd", {{0, 0, 0x0E, 0x60}, {0, 1, 0x0E, 0x62}}, 1, 2 + 2 + 8}),
+        EndCase{"JumpBackToTheFirstOrder", {{1, 2, player::EFFECT_POSITION_JUMP, 0}}, 3, 8 + 3},
+        EndCase{"JumpToItself", {{1, 5, player::EFFECT_POSITION_JUMP, 1}}, 2, 8 + 6},
+        EndCase{"BreakOnTheLastOrder", {{1, 3, player::EFFECT_PATTERN_BREAK, 0}}, 2, 8 + 4},
+        EndCase{"ForwardJumpIsNoEnd", {{0, 1, player::EFFECT_POSITION_JUMP, 2}}, 3, 2 + 8},
+        EndCase{"PatternLoopIsNoEnd", {{0, 0, player::EFFECT_EXTENDED, 0x60}, {0, 1, player::EFFECT_EXTENDED, 0x62}}, 1, 2 + 2 + 8}),
     [](const testing::TestParamInfo<EndCase>& param) { return std::string(param.param.name); });
 
 TEST(SongEnd, SecondsPlayOnPastTheEnd)

@@ -39,7 +39,7 @@ struct Pattern {
 struct Envelope {
     std::vector<std::pair<uint16_t, uint16_t>> points;  // (tick, value)
     uint8_t sustain = 0, loop_start = 0, loop_end = 0;
-    uint8_t type = 0;  // bit 0 on, bit 1 sustain, bit 2 loop
+    uint8_t type = 0;  // the ENVELOPE_* bits of player/xm.h
 };
 
 constexpr uint8_t SAMPLE_NO_LOOP = 0;
