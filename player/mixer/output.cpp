@@ -156,7 +156,7 @@ void release_buffers()
 // Everything of sound_open but the thread.
 bool open_device(int32_t rate)
 {
-    if (!stream_callbacks_installed()) return false;
+    if (!stream_callbacks_installed() || filling_here) return false;
     sound_close();
     if (rate < MIN_RATE || rate > MAX_RATE) return false;
 
@@ -274,6 +274,9 @@ bool sound_open_offline(int32_t rate)
 
 void sound_close()
 {
+    // The thread filling a chunk can neither wait for itself to end nor release the buffers
+    // it is filling.
+    if (filling_here) return;
     state.stop.store(true, std::memory_order_release);
     if (state.thread.joinable()) {
         while (!state.exited.load(std::memory_order_acquire)) {

@@ -21,7 +21,9 @@ int32_t sound_buffer_time();
 // device or memory, and it closes whatever was open first. sound_open_offline does the same
 // without the thread: the caller drives sound_fill_pass or sound_fill_chunk. sound_close
 // ends the thread, stops the device and releases the ring and the voice pool; playing songs
-// stay playing and are bound again by the next sound_open.
+// stay playing and are bound again by the next sound_open. From a tick handler (the thread
+// filling a chunk) sound_open and sound_open_offline return false and sound_close does
+// nothing.
 bool sound_is_open();
 
 // Frames per chunk: rate * 20 / 1000 + 3, rounded down to a multiple of 4 (884 at 44100 Hz).
