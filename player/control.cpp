@@ -6,8 +6,8 @@
 #include <new>
 
 #include "player/list.h"
+#include "player/mixer/exclusion.h"
 #include "player/mixer/mixer.h"
-#include "player/mixer/output.h"
 #include "player/replay/replay.h"
 
 namespace player {

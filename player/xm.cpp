@@ -1,5 +1,9 @@
 // xm.cpp -- the XM loader: module header, packed patterns, instruments and 16-bit samples
 //
+// Two layouts are read: from version 1.04 on the patterns come first and each instrument's
+// sample data follows its headers; versions 1.02 and 1.03 store all instruments first, then
+// the patterns (1.02 with a shorter pattern header), then every sample's data in header order.
+//
 // The loader is handed arbitrary files, so every count and offset the file supplies is
 // bounded before it sizes an allocation or indexes a table:
 //   - song length is 1..256 (the order table's size; the replay starts at order 0 whatever
@@ -12,6 +16,7 @@
 //   - only the first 128 instruments are read: a cell cannot name any other;
 //   - envelope point counts are at most 12 and sustain and loop point numbers at most 11, so
 //     nothing indexes past the point tables;
+//   - surplus instruments of the older layout are stepped over to find the patterns;
 //   - a sample is never longer than the bytes left in the file, and its loop is cut back to
 //     the sample (a loop that becomes empty makes it non-looping); its volume is at most 64.
 // Short reads leave zero-filled fields, as with any stream; exhausted memory fails the load.
@@ -24,8 +29,8 @@
 
 #include "player/control.h"
 #include "player/list.h"
+#include "player/mixer/exclusion.h"
 #include "player/mixer/mixer.h"
-#include "player/mixer/output.h"
 #include "player/replay/replay.h"
 #include "player/stream.h"
 
@@ -46,6 +51,21 @@ constexpr int32_t MISSING_PATTERN_ROWS = 64;
 // 20 MB of empty cells: 256 empty patterns of 256 rows at 64 channels, far beyond what real
 // modules store empty, yet a few header bytes cannot ask for more.
 constexpr int64_t MAX_UNBACKED_CELLS = int64_t{1} << 22;
+constexpr int64_t VERSION_AT = 58;
+constexpr uint16_t VERSION_ONE_BYTE_ROWS = 0x0102;  // rows - 1 in one byte: an 8-byte pattern header
+constexpr uint16_t VERSION_DATA_WITH_INSTRUMENT = 0x0104;
+constexpr int64_t SAMPLE_HEADER_SIZE = 40;
+// The sample header's type byte.
+constexpr uint8_t TYPE_FORWARD_LOOP = 0x01;
+constexpr uint8_t TYPE_PINGPONG_LOOP = 0x02;
+constexpr uint8_t TYPE_SIXTEEN_BIT = 0x10;
+// A sample header's reserved byte marks 8-bit data stored ADPCM-packed: a table of 16 signed
+// deltas, then one 4-bit table index per frame.
+constexpr uint8_t ADPCM_MARK = 0xAD;
+constexpr int32_t ADPCM_TABLE_SIZE = 16;
+
+// Which samples are stored ADPCM-packed, noted from their headers until their data is read.
+using PackedSamples = bool[MAX_INSTRUMENTS][MAX_SAMPLES];
 
 // Bounds-safe reads through the stream: bytes past the end read as 0.
 class Reader {
@@ -132,7 +152,7 @@ void read_pattern_cells(Reader& reader, Pattern* pattern, int64_t cell_count)
     }
 }
 
-bool read_patterns(Song* song, Reader& reader, uint16_t file_patterns)
+bool read_patterns(Song* song, Reader& reader, uint16_t file_patterns, bool one_byte_rows)
 {
     song->patterns_used = 0;
     for (int32_t i = 0; i < song->song_length; ++i) {
@@ -151,7 +171,7 @@ bool read_patterns(Song* song, Reader& reader, uint16_t file_patterns)
         Pattern* pattern = &song->patterns[p];
         reader.read_u32le();  // header length: the layout that follows is assumed
         reader.read_u8();     // packing type
-        const uint16_t rows = reader.read_u16le();
+        const int32_t rows = one_byte_rows ? reader.read_u8() + 1 : reader.read_u16le();
         const uint16_t packed_size = reader.read_u16le();
         const int64_t cell_count = rows * channels;
         if (packed_size == 0) {
@@ -222,7 +242,7 @@ void read_instrument_header(Reader& reader, Instrument* instrument)
     }
 }
 
-Sample* read_sample_header(Reader& reader)
+Sample* read_sample_header(Reader& reader, bool* adpcm)
 {
     Sample* sample = new (std::nothrow) Sample{};
     if (sample == nullptr) return nullptr;
@@ -235,9 +255,9 @@ Sample* read_sample_header(Reader& reader)
     sample->loop_kind = LOOP_NONE;
     sample->bits = 8;
     const uint8_t type = reader.read_u8();
-    if (type & 0x01) sample->loop_kind = LOOP_FORWARD;
-    if (type & 0x02) sample->loop_kind = LOOP_PINGPONG;
-    if (type & 0x10) sample->bits = 16;
+    if (type & TYPE_FORWARD_LOOP) sample->loop_kind = LOOP_FORWARD;
+    if (type & TYPE_PINGPONG_LOOP) sample->loop_kind = LOOP_PINGPONG;
+    if (type & TYPE_SIXTEEN_BIT) sample->bits = 16;
     if (sample->loop_kind == LOOP_NONE) {
         sample->loop_start = 0;
         sample->loop_length = sample->length;
@@ -255,18 +275,37 @@ Sample* read_sample_header(Reader& reader)
     fit_loop(sample);
     sample->panning = reader.read_u8();
     sample->relative_note = static_cast<int8_t>(reader.read_u8());
-    reader.skip(23);  // reserved byte and name
+    *adpcm = reader.read_u8() == ADPCM_MARK && sample->bits == 8;
+    reader.skip(22);  // name
     return sample;
+}
+
+// ADPCM-packed frames: the delta table, then a nibble per frame (low nibble first) choosing
+// the delta added to a running byte. `raw` holds 2 * length + 16 bytes: the packed bytes are
+// read behind the frames' place and decoded to plain bytes in front of them.
+void read_adpcm(Reader& reader, uint8_t* raw, uint32_t length)
+{
+    int8_t deltas[ADPCM_TABLE_SIZE] = {};
+    reader.bytes(deltas, ADPCM_TABLE_SIZE);
+    const uint8_t* packed = raw + length;
+    reader.bytes(raw + length, static_cast<int32_t>((int64_t{length} + 1) / 2));
+    uint8_t value = 0;
+    for (uint32_t i = 0; i < length; ++i) {
+        const uint8_t nibble = (packed[i / 2] >> (4 * (i & 1))) & 0x0F;
+        value = static_cast<uint8_t>(value + deltas[nibble]);
+        raw[i] = value;
+    }
 }
 
 // Reads the sample's frames and turns them into plain signed 16-bit data with the frame
 // after the loop end patched for the mixer's interpolation.
 bool read_sample_data(Song* song, Reader& reader, Sample* sample, int32_t instrument_index,
-                      int32_t sample_index)
+                      int32_t sample_index, bool adpcm)
 {
     const int64_t bytes_per_frame = sample->bits / 8;
     // A header may claim gigabytes; a sample holds at most what the file still has.
-    const int64_t frames_in_file = reader.bytes_left() / bytes_per_frame;
+    const int64_t frames_in_file = adpcm ? std::max<int64_t>(0, reader.bytes_left() - ADPCM_TABLE_SIZE) * 2
+                                         : reader.bytes_left() / bytes_per_frame;
     if (sample->length > frames_in_file) {
         sample->length = static_cast<uint32_t>(frames_in_file);
         fit_loop(sample);
@@ -275,6 +314,7 @@ bool read_sample_data(Song* song, Reader& reader, Sample* sample, int32_t instru
     if (length == 0) return true;
 
     const int64_t byte_count = bytes_per_frame * length;
+    const int64_t file_bytes = adpcm ? ADPCM_TABLE_SIZE + (int64_t{length} + 1) / 2 : byte_count;
     int16_t* data = new (std::nothrow) int16_t[static_cast<size_t>(length) + 8]{};
     if (data == nullptr) return false;
     sample->data = data;
@@ -283,7 +323,9 @@ bool read_sample_data(Song* song, Reader& reader, Sample* sample, int32_t instru
     if (song->sample_reader != nullptr) {
         song->sample_reader(raw, static_cast<int32_t>(byte_count), sample->bits, instrument_index,
                             sample_index);
-        reader.skip(byte_count);
+        reader.skip(file_bytes);
+    } else if (adpcm) {
+        read_adpcm(reader, raw, length);
     } else {
         reader.bytes(raw, static_cast<int32_t>(byte_count));
     }
@@ -300,7 +342,7 @@ bool read_sample_data(Song* song, Reader& reader, Sample* sample, int32_t instru
         }
     }
 
-    if (song->sample_reader == nullptr) {
+    if (song->sample_reader == nullptr && !adpcm) {
         uint16_t sum = 0;
         for (uint32_t i = 0; i < length; ++i) {
             sum = static_cast<uint16_t>(sum + static_cast<uint16_t>(data[i]));
@@ -315,7 +357,47 @@ bool read_sample_data(Song* song, Reader& reader, Sample* sample, int32_t instru
     return true;
 }
 
-bool read_instruments(Song* song, Reader& reader)
+// The instrument header and its sample headers, without the data. Null `instrument`: a
+// surplus instrument, stepped over.
+bool read_instrument_headers(Reader& reader, Instrument* instrument, bool* adpcm)
+{
+    const int64_t start = reader.tell();
+    const uint32_t header_size = reader.read_u32le();
+    reader.skip(23);  // name and type
+    const uint16_t sample_count = reader.read_u16le();
+    if (sample_count > MAX_SAMPLES) return false;
+    if (instrument == nullptr) {
+        reader.seek_to(start + header_size + sample_count * SAMPLE_HEADER_SIZE);
+        return true;
+    }
+    instrument->sample_count = sample_count;
+    for (int32_t k = sample_count; k < MAX_SAMPLES; ++k) instrument->samples[k] = &empty_sample;
+    if (sample_count == 0) {
+        reader.seek_to(start + header_size);
+        return true;
+    }
+    read_instrument_header(reader, instrument);
+    reader.seek_to(start + header_size);
+    for (int32_t k = 0; k < sample_count; ++k) {
+        instrument->samples[k] = read_sample_header(reader, &adpcm[k]);
+        if (instrument->samples[k] == nullptr) return false;
+    }
+    return true;
+}
+
+bool read_instrument_data(Song* song, Reader& reader, int32_t index, const bool* adpcm)
+{
+    Instrument* instrument = &song->instruments[index];
+    for (int32_t k = 0; k < instrument->sample_count; ++k) {
+        if (!read_sample_data(song, reader, instrument->samples[k], index, k, adpcm[k])) return false;
+    }
+    return true;
+}
+
+// From version 1.04 on each instrument's data follows its headers; before, only the headers
+// are read here (of every instrument in the file, to reach the patterns behind them).
+bool read_instruments(Song* song, Reader& reader, uint16_t file_instruments, bool data_with_instrument,
+                      PackedSamples& adpcm)
 {
     if (song->instrument_count == 0) return true;
     song->instruments = new (std::nothrow) Instrument[static_cast<size_t>(song->instrument_count)]{};
@@ -324,27 +406,12 @@ bool read_instruments(Song* song, Reader& reader)
         return false;
     }
     for (int32_t i = 0; i < song->instrument_count; ++i) {
-        Instrument* instrument = &song->instruments[i];
-        const int64_t start = reader.tell();
-        const uint32_t header_size = reader.read_u32le();
-        reader.skip(23);  // name and type
-        const uint16_t sample_count = reader.read_u16le();
-        if (sample_count > MAX_SAMPLES) return false;
-        instrument->sample_count = sample_count;
-        for (int32_t k = sample_count; k < MAX_SAMPLES; ++k) instrument->samples[k] = &empty_sample;
-        if (sample_count == 0) {
-            reader.seek_to(start + header_size);
-            continue;
-        }
-        read_instrument_header(reader, instrument);
-        reader.seek_to(start + header_size);
-        for (int32_t k = 0; k < sample_count; ++k) {
-            instrument->samples[k] = read_sample_header(reader);
-            if (instrument->samples[k] == nullptr) return false;
-        }
-        for (int32_t k = 0; k < sample_count; ++k) {
-            if (!read_sample_data(song, reader, instrument->samples[k], i, k)) return false;
-        }
+        if (!read_instrument_headers(reader, &song->instruments[i], adpcm[i])) return false;
+        if (data_with_instrument && !read_instrument_data(song, reader, i, adpcm[i])) return false;
+    }
+    if (data_with_instrument) return true;
+    for (int32_t i = song->instrument_count; i < file_instruments; ++i) {
+        if (!read_instrument_headers(reader, nullptr, nullptr)) return false;
     }
     return true;
 }
@@ -363,7 +430,9 @@ bool xm_parse(Song* song, Stream* stream)
     song->tick_handler = replay_tick;
     song->initial_global_volume = 64;
 
-    reader.seek_to(60);
+    reader.seek_to(VERSION_AT);
+    const uint16_t version = reader.read_u16le();
+    if (version < XM_OLDEST_VERSION) return false;
     const uint32_t header_size = reader.read_u32le();
     const uint16_t song_length = reader.read_u16le();
     const uint16_t restart_position = reader.read_u16le();
@@ -383,8 +452,17 @@ bool xm_parse(Song* song, Stream* stream)
         static_cast<int16_t>(restart_position < song->song_length ? restart_position : 0);
     song->instrument_count = static_cast<int16_t>(std::min<int32_t>(instrument_count, MAX_INSTRUMENTS));
 
-    if (!read_patterns(song, reader, file_patterns)) return false;
-    return read_instruments(song, reader);
+    PackedSamples adpcm{};
+    if (version >= VERSION_DATA_WITH_INSTRUMENT) {
+        if (!read_patterns(song, reader, file_patterns, false)) return false;
+        return read_instruments(song, reader, instrument_count, true, adpcm);
+    }
+    if (!read_instruments(song, reader, instrument_count, false, adpcm)) return false;
+    if (!read_patterns(song, reader, file_patterns, version == VERSION_ONE_BYTE_ROWS)) return false;
+    for (int32_t i = 0; i < song->instrument_count; ++i) {
+        if (!read_instrument_data(song, reader, i, adpcm[i])) return false;
+    }
+    return true;
 }
 
 Song* song_load(const char* name, SampleReader sample_reader)
@@ -409,7 +487,8 @@ Song* song_load(const char* name, SampleReader sample_reader)
 
 bool song_free(Song* song)
 {
-    if (song == nullptr) return false;
+    // From a tick handler the chunk being filled would go on with the freed song.
+    if (song == nullptr || filling_chunk_here()) return false;
     MixerExclusion exclusion;
     song_stop(song);
     if (song->instruments != nullptr) {

@@ -59,6 +59,11 @@ struct Sample {
     int8_t relative_note;
 };
 
+// Instrument::volume_type and panning_type bits.
+constexpr uint8_t ENVELOPE_ON = 1;
+constexpr uint8_t ENVELOPE_SUSTAIN = 2;
+constexpr uint8_t ENVELOPE_LOOP = 4;
+
 struct EnvelopePoint {
     uint16_t tick;
     uint16_t value;  // 0..64
@@ -73,7 +78,7 @@ struct Instrument {
     uint8_t volume_points, panning_points;
     uint8_t volume_sustain, volume_loop_start, volume_loop_end;
     uint8_t panning_sustain, panning_loop_start, panning_loop_end;
-    uint8_t volume_type, panning_type;  // bit 0 on, bit 1 sustain, bit 2 loop
+    uint8_t volume_type, panning_type;  // ENVELOPE_* bits
     uint8_t vibrato_type, vibrato_sweep, vibrato_depth, vibrato_rate;
     uint16_t fadeout;  // the file's value doubled
 };
@@ -82,6 +87,11 @@ struct Instrument {
 extern Sample empty_sample;
 
 constexpr uint16_t FLAG_LINEAR = 1;  // Song::flags bit 0: linear frequency table
+
+// The oldest XM version the loader reads (0x0102, "1.02"); song_load refuses older files.
+// Versions 1.02 and 1.03 store every instrument before the patterns and all sample data
+// after them; from 1.04 on each instrument's sample data follows its headers.
+constexpr uint16_t XM_OLDEST_VERSION = 0x0102;
 
 struct Song {
     Song* next;  // playing-songs list; self-linked while not playing

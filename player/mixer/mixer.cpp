@@ -45,9 +45,12 @@ Voice* list_head()
 
 // Frames until a position `distance` away is reached, from the step in 8.24 form. Steps of
 // 256 frames and more do not fit 8.24, and steps below 2^-24 frame vanish in it; both are
-// counted exactly instead. A step of 0 never arrives.
+// counted exactly instead. A voice already at the boundary has arrived whatever its step, so
+// a stopped voice (step 0) at the end of a non-looping sample, or on the empty sample, stops
+// there without reading a frame; away from it, a step of 0 never arrives.
 uint64_t frames_to_boundary(uint64_t distance, uint64_t step)
 {
+    if (distance == 0) return 0;
     if (distance >= FAR_DISTANCE) return NO_BOUNDARY;
     const uint64_t step_8_24 = step >> 8;
     if (step >= (uint64_t{256} << 32) || step_8_24 == 0) {
@@ -284,29 +287,29 @@ int64_t reflect(Voice* voice, int64_t position, int64_t loop_start, int64_t loop
     const auto mirror = [](int64_t edge, int64_t at) {
         return static_cast<int64_t>(2 * static_cast<uint64_t>(edge) - static_cast<uint64_t>(at) - 1);
     };
-    if (voice->direction != 2) {
+    if (voice->direction != DIRECTION_BACKWARD) {
         position = mirror(end, position);
-        voice->direction = 2;
+        voice->direction = DIRECTION_BACKWARD;
         if ((position >> 32) < loop_start) {
             position = mirror(start, position);
-            voice->direction = 1;
+            voice->direction = DIRECTION_FORWARD;
         }
     } else {
         position = mirror(start, position);
-        voice->direction = 1;
+        voice->direction = DIRECTION_FORWARD;
         if ((position >> 32) >= loop_end) {
             position = mirror(end, position);
-            voice->direction = 2;
+            voice->direction = DIRECTION_BACKWARD;
         }
     }
     // Turning exactly on the loop start lands one 2^-32 below it; that is only a problem when
     // the loop starts at frame 0.
     if (position < std::max<int64_t>(0, start - 1)) {
         position = start;
-        voice->direction = 1;
+        voice->direction = DIRECTION_FORWARD;
     } else if (position >= end) {
         position = end - 1;
-        voice->direction = 2;
+        voice->direction = DIRECTION_BACKWARD;
     }
     return position;
 }
@@ -321,7 +324,7 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
         const int64_t start = loop_start << 32;
         const int64_t end = loop_end << 32;
         const uint64_t step = (static_cast<uint64_t>(voice->step) << 32) | voice->step_frac;
-        const bool forward = voice->direction != 2;
+        const bool forward = voice->direction != DIRECTION_BACKWARD;
         int64_t position = static_cast<int64_t>((static_cast<uint64_t>(voice->position) << 32) |
                                                 voice->position_frac);
         if (position < 0) position = 0;
@@ -547,7 +550,7 @@ int32_t voice_play(int32_t voice_index, Sample* sample)
     voice->position = voice->start_offset;
     voice->position_frac = 0;
     voice->start_offset = 0;
-    voice->direction = 1;
+    voice->direction = DIRECTION_FORWARD;
     return voice->index;
 }
 

@@ -9,6 +9,10 @@ namespace player {
 
 constexpr int32_t VOICE_COUNT = 256;
 
+// Voice::direction
+constexpr int32_t DIRECTION_FORWARD = 1;
+constexpr int32_t DIRECTION_BACKWARD = 2;  // ping-pong on its way back
+
 struct Voice {
     Voice* next;  // active-voice list
     Voice* prev;
@@ -23,7 +27,7 @@ struct Voice {
     uint32_t position_frac;
     uint32_t step_frac;      // 32.32 advance per output frame
     uint32_t step;
-    int32_t direction;  // 1 forward, 2 backward (ping-pong)
+    int32_t direction;  // DIRECTION_FORWARD or DIRECTION_BACKWARD
     uint8_t ramp_target_left, ramp_target_right;
     uint8_t current_left, current_right;  // gains applied at the end of the last stretch
     float ramp_step_left, ramp_step_right;

@@ -61,6 +61,10 @@ struct OutputState {
 
 OutputState state;
 
+// Set on the thread that is filling a chunk, for as long as it does: a tick handler that
+// stops a song runs under the chunk's own lock, and its exclusion nests in it.
+thread_local bool filling_here = false;
+
 void raise_priority()
 {
     // Realtime scheduling needs privileges most users lack; playing on at normal priority is
@@ -70,36 +74,53 @@ void raise_priority()
     (void)pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters);
 }
 
+// Ticks `song` through the chunk and mixes the voices between its ticks. A song its own
+// tick handler stops is mixed no further.
+void fill_song(Song* song, float* mix, int32_t chunk)
+{
+    int32_t left = song->tick_samples_left;
+    int32_t done = 0;
+    while (done < chunk) {
+        if (left <= 0) {
+            state.chunk_done = done;
+            if (song->tick_handler != nullptr) song->tick_handler(song);
+            if (!song->playing) break;
+            // Read after the handler: a tempo change in this tick applies to this tick.
+            left = std::max(song->samples_per_tick, 1);
+        }
+        const int32_t frames = std::min(left, chunk - done);
+        // The replay never reads what the voices play, so skipping them changes no tick.
+        if (!state.timing_only) mix_voices(mix + 2 * static_cast<size_t>(done), active_voices(), frames);
+        done += frames;
+        left -= frames;
+    }
+    song->tick_samples_left = left;
+}
+
 // Mixes every playing song into the write chunk and converts it for the device. The caller
 // holds the render mutex.
 const int16_t* fill_chunk(uint64_t heard_frame)
 {
     state.busy.store(true, std::memory_order_release);
+    filling_here = true;
     const int32_t chunk = state.chunk;
     const int32_t w = state.write_chunk;
     float* mix = state.mix + static_cast<size_t>(2) * static_cast<size_t>(w) * static_cast<size_t>(chunk);
     std::fill(mix, mix + 2 * static_cast<size_t>(chunk), 0.0f);
     state.chunk_heard_frame = heard_frame;
 
+    // A tick handler may stop songs, its own included; a stopped song is linked to itself.
     Song* head = playing_songs();
-    for (Song* song = head->next; song != head; song = song->next) {
-        if (!song->playing) continue;
-        int32_t left = song->tick_samples_left;
-        int32_t done = 0;
-        while (done < chunk) {
-            if (left <= 0) {
-                state.chunk_done = done;
-                if (song->tick_handler != nullptr) song->tick_handler(song);
-                // Read after the handler: a tempo change in this tick applies to this tick.
-                left = std::max(song->samples_per_tick, 1);
-            }
-            const int32_t frames = std::min(left, chunk - done);
-            // The replay never reads what the voices play, so skipping them changes no tick.
-            if (!state.timing_only) mix_voices(mix + 2 * static_cast<size_t>(done), active_voices(), frames);
-            done += frames;
-            left -= frames;
+    for (Song* song = head->next; song != head;) {
+        Song* const next = song->next;
+        if (song->playing) fill_song(song, mix, chunk);
+        if (song->next != song) {
+            song = song->next;
+        } else if (next->next != next) {
+            song = next;
+        } else {
+            break;  // the handler stopped this song and the one after it: nothing to go on from
         }
-        song->tick_samples_left = left;
     }
 
     int16_t* pcm = state.pcm.get() + static_cast<size_t>(2) * static_cast<size_t>(w) * static_cast<size_t>(chunk);
@@ -109,6 +130,7 @@ const int16_t* fill_chunk(uint64_t heard_frame)
     state.chunk_done = 0;
     state.write_chunk = w + 1 == state.chunk_count ? 0 : w + 1;
     state.chunks_filled.fetch_add(1, std::memory_order_release);
+    filling_here = false;
     state.busy.store(false, std::memory_order_release);
     return pcm;
 }
@@ -134,7 +156,7 @@ void release_buffers()
 // Everything of sound_open but the thread.
 bool open_device(int32_t rate)
 {
-    if (!stream_callbacks_installed()) return false;
+    if (!stream_callbacks_installed() || filling_here) return false;
     sound_close();
     if (rate < MIN_RATE || rate > MAX_RATE) return false;
 
@@ -190,14 +212,22 @@ bool open_device(int32_t rate)
 MixerExclusion::MixerExclusion()
 {
     // The flag alone would let the thread start its next chunk right away; the mutex it holds
-    // for each chunk is what keeps it out until this guard ends.
-    while (state.busy.load(std::memory_order_acquire)) std::this_thread::yield();
+    // for each chunk is what keeps it out until this guard ends. The thread filling a chunk
+    // already holds the mutex (the recursive lock nests) and would wait on its own flag.
+    if (!filling_here) {
+        while (state.busy.load(std::memory_order_acquire)) std::this_thread::yield();
+    }
     state.render_mutex.lock();
 }
 
 MixerExclusion::~MixerExclusion()
 {
     state.render_mutex.unlock();
+}
+
+bool filling_chunk_here()
+{
+    return filling_here;
 }
 
 int32_t chunk_frames_for(int32_t rate)
@@ -244,6 +274,9 @@ bool sound_open_offline(int32_t rate)
 
 void sound_close()
 {
+    // The thread filling a chunk can neither wait for itself to end nor release the buffers
+    // it is filling.
+    if (filling_here) return;
     state.stop.store(true, std::memory_order_release);
     if (state.thread.joinable()) {
         while (!state.exited.load(std::memory_order_acquire)) {

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 
+#include "player/mixer/exclusion.h"
 #include "player/player.h"
 
 namespace player {
@@ -20,7 +21,9 @@ int32_t sound_buffer_time();
 // device or memory, and it closes whatever was open first. sound_open_offline does the same
 // without the thread: the caller drives sound_fill_pass or sound_fill_chunk. sound_close
 // ends the thread, stops the device and releases the ring and the voice pool; playing songs
-// stay playing and are bound again by the next sound_open.
+// stay playing and are bound again by the next sound_open. From a tick handler (the thread
+// filling a chunk) sound_open and sound_open_offline return false and sound_close does
+// nothing.
 bool sound_is_open();
 
 // Frames per chunk: rate * 20 / 1000 + 3, rounded down to a multiple of 4 (884 at 44100 Hz).
@@ -54,16 +57,5 @@ void sound_set_timing_only(bool on);
 // at which it will be heard. sound_fill_chunk takes the mixed frame count as the device's.
 uint64_t sound_mix_frame();
 uint64_t sound_heard_frame();
-
-// Keeps the mixing thread out of its critical section: waits until no chunk is being
-// rendered and holds the next one off until the guard ends. Starting, stopping and freeing
-// songs and samples happen under it. Nests.
-class MixerExclusion {
-public:
-    MixerExclusion();
-    ~MixerExclusion();
-    MixerExclusion(const MixerExclusion&) = delete;
-    MixerExclusion& operator=(const MixerExclusion&) = delete;
-};
 
 }  // namespace player

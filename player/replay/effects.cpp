@@ -12,49 +12,6 @@ namespace player {
 
 namespace {
 
-// XM effect numbers: 0..9, then A = 10 up to X = 33.
-enum Effect : uint8_t {
-    ARPEGGIO = 0x00,
-    PORTA_UP = 0x01,
-    PORTA_DOWN = 0x02,
-    TONE_PORTA = EFFECT_TONE_PORTA,
-    VIBRATO = 0x04,
-    TONE_PORTA_VOLSLIDE = EFFECT_TONE_PORTA_VOLSLIDE,
-    VIBRATO_VOLSLIDE = 0x06,
-    TREMOLO = 0x07,
-    SET_PANNING = 0x08,
-    SAMPLE_OFFSET = 0x09,
-    VOLUME_SLIDE = 0x0A,
-    POSITION_JUMP = 0x0B,
-    SET_VOLUME = 0x0C,
-    PATTERN_BREAK = 0x0D,
-    EXTENDED = 0x0E,
-    SPEED_TEMPO = 0x0F,
-    GLOBAL_VOLUME = 16,        // G
-    GLOBAL_VOLUME_SLIDE = 17,  // H
-    KEY_OFF = EFFECT_KEY_OFF,  // K
-    ENVELOPE_POSITION = 21,    // L
-    PANNING_SLIDE = 25,        // P
-    MULTI_RETRIGGER = 27,      // R
-    TREMOR = 29,               // T
-    EXTRA_FINE_PORTA = 33,     // X
-};
-
-enum Extended : uint8_t {
-    FINE_PORTA_UP = 0x1,
-    FINE_PORTA_DOWN = 0x2,
-    VIBRATO_CONTROL = 0x4,
-    SET_FINETUNE = 0x5,
-    PATTERN_LOOP = 0x6,
-    SET_PANNING_COARSE = 0x8,
-    RETRIGGER = 0x9,
-    FINE_VOLUME_UP = 0xA,
-    FINE_VOLUME_DOWN = 0xB,
-    NOTE_CUT = 0xC,
-    NOTE_DELAY = 0xD,
-    PATTERN_DELAY = 0xE,
-};
-
 constexpr int32_t MIN_PORTA_UP_PERIOD = 56;
 
 int32_t raise(int32_t value, int32_t amount, int32_t most)
@@ -155,21 +112,21 @@ void extended_row(Song* song, Channel* channel, uint8_t command, uint8_t y, Samp
                   RowState* row)
 {
     switch (command) {
-    case FINE_PORTA_UP:
+    case EXTENDED_FINE_PORTA_UP:
         channel->period -= y * 4;
         break;
-    case FINE_PORTA_DOWN:
+    case EXTENDED_FINE_PORTA_DOWN:
         channel->period += y * 4;
         break;
-    case VIBRATO_CONTROL:
+    case EXTENDED_VIBRATO_CONTROL:
         channel->wave_control = static_cast<uint8_t>((channel->wave_control & 0xF0) | y);
         break;
-    case SET_FINETUNE:
+    case EXTENDED_SET_FINETUNE:
         // Changes the loaded sample for every channel that plays it. The shared stand-in for
         // missing samples stays all zero.
         if (sample != &empty_sample) sample->finetune = static_cast<int8_t>(y);
         break;
-    case PATTERN_LOOP:
+    case EXTENDED_PATTERN_LOOP:
         if (y == 0) {
             channel->loop_row = song->row;
         } else {
@@ -177,28 +134,28 @@ void extended_row(Song* song, Channel* channel, uint8_t command, uint8_t y, Samp
             if (channel->loop_count != 0) row->loop_target = channel->loop_row;
         }
         break;
-    case SET_PANNING_COARSE:
+    case EXTENDED_SET_PANNING_COARSE:
         channel->panning = y * 16;
         channel->update |= UPDATE_PANNING;
         break;
-    case FINE_VOLUME_UP:
+    case EXTENDED_FINE_VOLUME_UP:
         if (y != 0) channel->fine_volslide_memory = y;
         channel->volume = raise(channel->volume, channel->fine_volslide_memory, 64);
         channel->update |= UPDATE_VOLUME;
         break;
-    case FINE_VOLUME_DOWN:
+    case EXTENDED_FINE_VOLUME_DOWN:
         if (y != 0) channel->fine_volslide_memory = y;
         channel->volume = lower(channel->volume, channel->fine_volslide_memory);
         channel->update |= UPDATE_VOLUME;
         break;
-    case NOTE_DELAY:
+    case EXTENDED_NOTE_DELAY:
         // The note waits for tick y: until then the voice hears nothing of this row.
         channel->volume = row->kept_volume;
         channel->period = row->kept_period;
         channel->panning = row->kept_panning;
-        channel->update &= 0xF0;
+        channel->update &= static_cast<uint8_t>(~UPDATE_NOTE);
         break;
-    case PATTERN_DELAY:
+    case EXTENDED_PATTERN_DELAY:
         song->pattern_delay = y * song->speed;
         break;
     default:
@@ -210,18 +167,18 @@ void extended_tick(Song* song, Channel* channel, const Cell& cell, uint8_t comma
                    Sample* sample)
 {
     switch (command) {
-    case RETRIGGER:
+    case EXTENDED_RETRIGGER:
         if (y != 0 && song->tick % y == 0) {
             channel->update |= UPDATE_TRIGGER | UPDATE_VOLUME | UPDATE_FREQUENCY;
         }
         break;
-    case NOTE_CUT:
+    case EXTENDED_NOTE_CUT:
         if (song->tick == y) {
             channel->volume = 0;
             channel->update |= UPDATE_VOLUME;
         }
         break;
-    case NOTE_DELAY:
+    case EXTENDED_NOTE_DELAY:
         if (song->tick == y) {
             channel_reset(channel, sample);
             channel->period = channel->note_period;
@@ -229,7 +186,7 @@ void extended_tick(Song* song, Channel* channel, const Cell& cell, uint8_t comma
             if (cell.volume != 0) volume_column(channel, cell.volume);
             channel->update |= UPDATE_TRIGGER;
         } else {
-            channel->update &= 0xF0;
+            channel->update &= static_cast<uint8_t>(~UPDATE_NOTE);
         }
         break;
     default:
@@ -330,36 +287,36 @@ void effect_row(Song* song, Channel* channel, const Cell& cell, const Instrument
     const uint8_t x = xy >> 4;
     const uint8_t y = xy & 15;
     switch (cell.effect) {
-    case PORTA_UP:
+    case EFFECT_PORTA_UP:
         if (xy != 0) channel->porta_up_memory = xy;
         break;
-    case PORTA_DOWN:
+    case EFFECT_PORTA_DOWN:
         if (xy != 0) channel->porta_down_memory = xy;
         break;
-    case TONE_PORTA:
+    case EFFECT_TONE_PORTA:
         if (xy != 0) channel->porta_speed = xy;
         channel->porta_target = channel->note_period;
         channel->update &= static_cast<uint8_t>(~(UPDATE_TRIGGER | UPDATE_FREQUENCY));
         break;
-    case VIBRATO:
+    case EFFECT_VIBRATO:
         if (x != 0) channel->vib_speed = x;
         if (y != 0) channel->vib_depth = y;
         vibrato_step(channel);  // the phase moves on later ticks only
         break;
-    case TONE_PORTA_VOLSLIDE:
+    case EFFECT_TONE_PORTA_VOLSLIDE:
         channel->porta_target = channel->note_period;
         if (xy != 0) channel->volslide_memory = xy;
         channel->update &= static_cast<uint8_t>(~(UPDATE_TRIGGER | UPDATE_FREQUENCY));
         break;
-    case VIBRATO_VOLSLIDE:
+    case EFFECT_VIBRATO_VOLSLIDE:
         if (xy != 0) channel->volslide_memory = xy;
         vibrato_step(channel);
         break;
-    case SET_PANNING:
+    case EFFECT_SET_PANNING:
         channel->panning = xy;
         channel->update |= UPDATE_PANNING;
         break;
-    case SAMPLE_OFFSET: {
+    case EFFECT_SAMPLE_OFFSET: {
         if (xy != 0) channel->offset_memory = xy;
         const uint32_t offset = static_cast<uint32_t>(channel->offset_memory) * 256;
         const uint64_t end = static_cast<uint64_t>(sample->loop_start) + sample->loop_length;
@@ -372,69 +329,69 @@ void effect_row(Song* song, Channel* channel, const Cell& cell, const Instrument
         }
         break;
     }
-    case VOLUME_SLIDE:
+    case EFFECT_VOLUME_SLIDE:
         if (xy != 0) channel->volslide_memory = xy;
         break;
-    case POSITION_JUMP:
+    case EFFECT_POSITION_JUMP:
         song->next_row = 0;
         song->next_order = xy < song->song_length ? xy : 0;
         row->jump_seen = true;
         break;
-    case SET_VOLUME:
+    case EFFECT_SET_VOLUME:
         // Not limited to 64: the voice volume is clamped at commit instead.
         channel->volume = xy;
         channel->update |= UPDATE_VOLUME;
         break;
-    case PATTERN_BREAK: {
+    case EFFECT_PATTERN_BREAK: {
         const int32_t target = x * 10 + y;
         song->next_row = target > 63 ? 0 : target;
         if (!row->jump_seen) song->next_order = song->order + 1;
         if (song->next_order >= song->song_length) song->next_order = 0;
         break;
     }
-    case EXTENDED:
+    case EFFECT_EXTENDED:
         extended_row(song, channel, x, y, sample, row);
         break;
-    case SPEED_TEMPO:
+    case EFFECT_SPEED_TEMPO:
         if (xy >= 32) {
             song_set_bpm(song, xy);
         } else {
             song->speed = xy;  // 0 plays a row every tick
         }
         break;
-    case GLOBAL_VOLUME:
+    case EFFECT_GLOBAL_VOLUME:
         song->global_volume = std::min<int32_t>(xy, 64);
         channel->update |= UPDATE_VOLUME;
         break;
-    case GLOBAL_VOLUME_SLIDE:
+    case EFFECT_GLOBAL_VOLUME_SLIDE:
         if (xy != 0) song->global_volslide_memory = xy;
         break;
-    case KEY_OFF:
+    case EFFECT_KEY_OFF:
         channel->key_off = 1;
         break;
-    case ENVELOPE_POSITION:
-        if ((instrument->volume_type & 1) != 0) set_envelope_position(channel, instrument, xy);
+    case EFFECT_ENVELOPE_POSITION:
+        if ((instrument->volume_type & ENVELOPE_ON) != 0) set_envelope_position(channel, instrument, xy);
         break;
-    case PANNING_SLIDE:
+    case EFFECT_PANNING_SLIDE:
         if (xy != 0) {
             channel->panslide_memory = xy;
             channel->update |= UPDATE_PANNING;
         }
         break;
-    case MULTI_RETRIGGER:
+    case EFFECT_MULTI_RETRIGGER:
         if (xy != 0) {
             channel->retrig_mode = x;
             channel->retrig_interval = y;
         }
         break;
-    case TREMOR:
+    case EFFECT_TREMOR:
         if (xy != 0) {
             channel->tremor_on = static_cast<uint8_t>(x + 1);
             channel->tremor_off = static_cast<uint8_t>(y + 1);
         }
         tremor_step(channel);
         break;
-    case EXTRA_FINE_PORTA:
+    case EFFECT_EXTRA_FINE_PORTA:
         if (x == 1) {
             if (y != 0) channel->xfine_up_memory = y;
             channel->period -= channel->xfine_up_memory;
@@ -454,7 +411,7 @@ void effect_tick(Song* song, Channel* channel, const Cell& cell, const Instrumen
     (void)instrument;
     const uint8_t xy = cell.parameter;
     switch (cell.effect) {
-    case ARPEGGIO:
+    case EFFECT_ARPEGGIO:
         if (xy != 0) {
             const int32_t phase = song->tick % 3;
             const int32_t semitones = phase == 0 ? 0 : phase == 1 ? xy >> 4 : xy & 15;
@@ -463,42 +420,42 @@ void effect_tick(Song* song, Channel* channel, const Cell& cell, const Instrumen
             channel->update |= UPDATE_FREQUENCY;
         }
         break;
-    case PORTA_UP:
+    case EFFECT_PORTA_UP:
         channel->period =
             std::max(channel->period - channel->porta_up_memory * 4, MIN_PORTA_UP_PERIOD);
         channel->period_offset = 0;
         channel->update |= UPDATE_FREQUENCY;
         break;
-    case PORTA_DOWN:
+    case EFFECT_PORTA_DOWN:
         channel->period += channel->porta_down_memory * 4;
         channel->period_offset = 0;
         channel->update |= UPDATE_FREQUENCY;
         break;
-    case TONE_PORTA:
+    case EFFECT_TONE_PORTA:
         channel->period_offset = 0;
         tone_porta_step(channel);
         break;
-    case VIBRATO:
+    case EFFECT_VIBRATO:
         vibrato_step(channel);
         vibrato_advance(channel);
         break;
-    case TONE_PORTA_VOLSLIDE:
+    case EFFECT_TONE_PORTA_VOLSLIDE:
         channel->period_offset = 0;
         tone_porta_step(channel);
         volume_slide(channel);
         break;
-    case VIBRATO_VOLSLIDE:
+    case EFFECT_VIBRATO_VOLSLIDE:
         vibrato_step(channel);
         vibrato_advance(channel);
         volume_slide(channel);
         break;
-    case VOLUME_SLIDE:
+    case EFFECT_VOLUME_SLIDE:
         volume_slide(channel);
         break;
-    case EXTENDED:
+    case EFFECT_EXTENDED:
         extended_tick(song, channel, cell, xy >> 4, xy & 15, sample);
         break;
-    case GLOBAL_VOLUME_SLIDE: {
+    case EFFECT_GLOBAL_VOLUME_SLIDE: {
         const int32_t up = song->global_volslide_memory >> 4;
         const int32_t down = song->global_volslide_memory & 15;
         if (up != 0) {
@@ -508,7 +465,7 @@ void effect_tick(Song* song, Channel* channel, const Cell& cell, const Instrumen
         }
         break;  // the channels hear it when their volume is next recomputed
     }
-    case PANNING_SLIDE: {
+    case EFFECT_PANNING_SLIDE: {
         const int32_t right = channel->panslide_memory >> 4;
         const int32_t left = channel->panslide_memory & 15;
         if (right != 0) {
@@ -519,13 +476,13 @@ void effect_tick(Song* song, Channel* channel, const Cell& cell, const Instrumen
         channel->update |= UPDATE_PANNING;
         break;
     }
-    case MULTI_RETRIGGER:
+    case EFFECT_MULTI_RETRIGGER:
         if (channel->retrig_interval != 0 && song->tick % channel->retrig_interval == 0) {
             multi_retrigger_volume(channel);
             channel->update |= UPDATE_TRIGGER;
         }
         break;
-    case TREMOR:
+    case EFFECT_TREMOR:
         tremor_step(channel);
         break;
     default:

@@ -6,10 +6,50 @@
 
 namespace player {
 
-// XM effect numbers of the letter commands.
-constexpr uint8_t EFFECT_TONE_PORTA = 0x03;
-constexpr uint8_t EFFECT_TONE_PORTA_VOLSLIDE = 0x05;
-constexpr uint8_t EFFECT_KEY_OFF = 20;  // Kxx
+// XM effect numbers, as a cell's effect byte holds them: 0..F, then the letters G = 16 up to
+// X = 33. Numbers not listed do nothing.
+enum Effect : uint8_t {
+    EFFECT_ARPEGGIO = 0x00,
+    EFFECT_PORTA_UP = 0x01,
+    EFFECT_PORTA_DOWN = 0x02,
+    EFFECT_TONE_PORTA = 0x03,
+    EFFECT_VIBRATO = 0x04,
+    EFFECT_TONE_PORTA_VOLSLIDE = 0x05,
+    EFFECT_VIBRATO_VOLSLIDE = 0x06,
+    EFFECT_TREMOLO = 0x07,
+    EFFECT_SET_PANNING = 0x08,
+    EFFECT_SAMPLE_OFFSET = 0x09,
+    EFFECT_VOLUME_SLIDE = 0x0A,
+    EFFECT_POSITION_JUMP = 0x0B,
+    EFFECT_SET_VOLUME = 0x0C,
+    EFFECT_PATTERN_BREAK = 0x0D,
+    EFFECT_EXTENDED = 0x0E,  // Exy: the command in x, see ExtendedEffect
+    EFFECT_SPEED_TEMPO = 0x0F,
+    EFFECT_GLOBAL_VOLUME = 16,        // G
+    EFFECT_GLOBAL_VOLUME_SLIDE = 17,  // H
+    EFFECT_KEY_OFF = 20,              // K
+    EFFECT_ENVELOPE_POSITION = 21,    // L
+    EFFECT_PANNING_SLIDE = 25,        // P
+    EFFECT_MULTI_RETRIGGER = 27,      // R
+    EFFECT_TREMOR = 29,               // T
+    EFFECT_EXTRA_FINE_PORTA = 33,     // X
+};
+
+// The commands of Exy, in the parameter's high nibble.
+enum ExtendedEffect : uint8_t {
+    EXTENDED_FINE_PORTA_UP = 0x1,
+    EXTENDED_FINE_PORTA_DOWN = 0x2,
+    EXTENDED_VIBRATO_CONTROL = 0x4,
+    EXTENDED_SET_FINETUNE = 0x5,
+    EXTENDED_PATTERN_LOOP = 0x6,
+    EXTENDED_SET_PANNING_COARSE = 0x8,
+    EXTENDED_RETRIGGER = 0x9,
+    EXTENDED_FINE_VOLUME_UP = 0xA,
+    EXTENDED_FINE_VOLUME_DOWN = 0xB,
+    EXTENDED_NOTE_CUT = 0xC,
+    EXTENDED_NOTE_DELAY = 0xD,
+    EXTENDED_PATTERN_DELAY = 0xE,
+};
 
 // What the effects of one row share across its channels, and what the channel being decoded
 // held before its cell was applied. Lives for one replay_row.

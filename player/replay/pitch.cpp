@@ -193,7 +193,7 @@ void envelope_step(Channel* channel, const EnvelopeShape& envelope, EnvelopeCurs
         // The loop test comes first, so a loop ending on the last point never finishes
         // (EnvelopeTest.LoopEndingOnTheLastPointNeverFinishes). A loop start beyond the points
         // in use is ignored rather than followed out of the table.
-        if ((envelope.type & 4) != 0 && cursor.point == envelope.loop_end &&
+        if ((envelope.type & ENVELOPE_LOOP) != 0 && cursor.point == envelope.loop_end &&
             envelope.loop_start < count) {
             cursor.point = envelope.loop_start;
             cursor.tick = points[cursor.point].tick;
@@ -206,7 +206,7 @@ void envelope_step(Channel* channel, const EnvelopeShape& envelope, EnvelopeCurs
             return;
         }
         // Held at the sustain point, without advancing, until the key is released.
-        if ((envelope.type & 2) != 0 && at == envelope.sustain && channel->key_off == 0) {
+        if ((envelope.type & ENVELOPE_SUSTAIN) != 0 && at == envelope.sustain && channel->key_off == 0) {
             cursor.value = points[at].value;
             channel->update |= update_bit;
             return;

@@ -71,11 +71,11 @@ Resolved resolve(const Song* song, const Channel* channel)
 
 void step_envelopes(Channel* channel, const Instrument* instrument)
 {
-    if ((instrument->volume_type & 1) != 0 && channel->venv_done == 0) {
+    if ((instrument->volume_type & ENVELOPE_ON) != 0 && channel->venv_done == 0) {
         envelope_step(channel, volume_envelope(instrument), volume_cursor(channel),
                       UPDATE_VOLUME);
     }
-    if ((instrument->panning_type & 1) != 0 && channel->penv_done == 0) {
+    if ((instrument->panning_type & ENVELOPE_ON) != 0 && channel->penv_done == 0) {
         envelope_step(channel, panning_envelope(instrument), panning_cursor(channel),
                       UPDATE_PANNING);
     }
@@ -128,7 +128,7 @@ void decode_cell(Song* song, Channel* channel, const Cell& cell)
     if (cell.volume != 0) volume_column(channel, cell.volume);
     if (cell.note == NOTE_KEY_OFF || cell.effect == EFFECT_KEY_OFF) channel->key_off = 1;
 
-    if ((instrument->volume_type & 1) != 0) {
+    if ((instrument->volume_type & ENVELOPE_ON) != 0) {
         if (channel->venv_done == 0) {
             envelope_step(channel, volume_envelope(instrument), volume_cursor(channel),
                           UPDATE_VOLUME);
@@ -136,7 +136,7 @@ void decode_cell(Song* song, Channel* channel, const Cell& cell)
     } else if (channel->key_off != 0) {
         channel->venv_value = 0;  // without an envelope a released note is silent at once
     }
-    if ((instrument->panning_type & 1) != 0 && channel->penv_done == 0) {
+    if ((instrument->panning_type & ENVELOPE_ON) != 0 && channel->penv_done == 0) {
         envelope_step(channel, panning_envelope(instrument), panning_cursor(channel),
                       UPDATE_PANNING);
     }

@@ -13,6 +13,9 @@ constexpr uint8_t UPDATE_VOLUME = 0x02;
 constexpr uint8_t UPDATE_PANNING = 0x04;
 constexpr uint8_t UPDATE_TRIGGER = 0x08;
 constexpr uint8_t UPDATE_STOP = 0x20;
+// What a note does to its voice; a note delay holds these back until its tick (a stop goes
+// through).
+constexpr uint8_t UPDATE_NOTE = UPDATE_FREQUENCY | UPDATE_VOLUME | UPDATE_PANNING | UPDATE_TRIGGER;
 
 struct Channel {
     uint8_t note;    // 0-based last note, 0..95

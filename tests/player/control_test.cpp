@@ -187,6 +187,37 @@ TEST_F(ControlTest, ASongStartedBeforeTheSoundIsBoundWhenItOpens)
     EXPECT_EQ(song_->samples_per_tick, 960);
 }
 
+// A tick handler runs while its chunk fills, under the chunk's lock: stopping its own song
+// there nests in that lock (it once waited for itself for ever). Freeing the song, closing
+// or reopening the sound are refused, for the chunk goes on with them after the handler.
+TEST_F(ControlTest, ATickHandlerCanStopItsSongButNotFreeItOrCloseTheSound)
+{
+    static int ticks;
+    static bool freed;
+    static bool reopened;
+    ticks = 0;
+    freed = reopened = true;
+    song_->tick_handler = [](Song* song) {
+        replay_tick(song);
+        if (++ticks == 7) {
+            freed = song_free(song);
+            sound_close();
+            reopened = sound_open_offline(22050);
+            song_stop(song);
+        }
+    };
+    ASSERT_TRUE(song_start(song_));
+    for (int i = 0; i < 10; ++i) sound_fill_chunk();
+    EXPECT_EQ(ticks, 7);
+    EXPECT_FALSE(freed);
+    EXPECT_FALSE(reopened);
+    EXPECT_TRUE(sound_is_open());
+    EXPECT_EQ(sound_chunks_filled(), 10u);
+    EXPECT_EQ(song_->playing, 0);
+    EXPECT_TRUE(list_empty(playing_songs()));
+    for (int32_t i = 0; i < song_->channel_count; ++i) EXPECT_EQ(voice_pool()[i].sample, nullptr);
+}
+
 TEST(Control, RefusesMoreChannelsThanVoices)
 {
     Song song{};

@@ -35,13 +35,14 @@ xmwriter::Module single(int speed, std::vector<std::string> rows, uint16_t flags
 
 const TraceCase TRACES[] = {
     // Set volume, slides on every tick (6y, 7y) and on the first only (8y, 9y), 0x50, two
-    // non-commands, vibrato speed and depth, set panning and its slides, and Fy with a note:
-    // the note slides instead of sounding (no retrigger).
+    // non-commands (5F right after a slide down, so that a 5F setting any volume shows),
+    // vibrato speed and depth, set panning and its slides, and Fy with a note: the note
+    // slides instead of sounding (no retrigger).
     {"volume_column",
      [] {
-         return single(3, {"C-4 01 .. ...", "--- .. 30 ...", "--- .. 65 ...", "--- .. 72 ...",
-                           "--- .. 83 ...", "--- .. 94 ...", "--- .. 50 ...", "--- .. 05 ...",
-                           "--- .. 5F ...", "--- .. A8 ...", "--- .. B4 ...", "--- .. C4 ...",
+         return single(3, {"C-4 01 .. ...", "--- .. 30 ...", "--- .. 65 ...", "--- .. 5F ...",
+                           "--- .. 72 ...", "--- .. 83 ...", "--- .. 94 ...", "--- .. 50 ...",
+                           "--- .. 05 ...", "--- .. A8 ...", "--- .. B4 ...", "--- .. C4 ...",
                            "--- .. D8 ...", "--- .. E4 ...", "D-4 .. F4 ...", "--- .. 10 ..."});
      },
      48},
@@ -154,7 +155,7 @@ TEST_P(MultiRetriggerTest, VolumeActionAndTrigger)
     channel.retrig_mode = c.mode;
     channel.retrig_interval = 2;
     channel.volume = c.volume_before;
-    const player::Cell cell{0, 0, 0, 27, 0};
+    const player::Cell cell{0, 0, 0, player::EFFECT_MULTI_RETRIGGER, 0};
     player::effect_tick(&song, &channel, cell, &player::empty_instrument, &player::empty_sample);
     EXPECT_EQ(channel.volume, c.volume_after);
     EXPECT_EQ((channel.update & player::UPDATE_VOLUME) != 0, c.volume_update);
@@ -182,7 +183,7 @@ TEST(MultiRetriggerTest, OnlyOnMultiplesOfTheInterval)
     channel.retrig_mode = 1;
     channel.retrig_interval = 3;
     channel.volume = 30;
-    const player::Cell cell{0, 0, 0, 27, 0};
+    const player::Cell cell{0, 0, 0, player::EFFECT_MULTI_RETRIGGER, 0};
     for (int32_t tick = 1; tick <= 6; ++tick) {
         song.tick = tick;
         channel.update = 0;

@@ -122,10 +122,10 @@ TEST_F(MixerTest, PlayStartsAtTheOffsetUnlessItIsPastTheLoopEnd)
     TestSample s(values, LOOP_FORWARD, 1000, 3000);
     Voice& v = voice(7);
     v.start_offset = 5000;
-    v.direction = 2;
+    v.direction = DIRECTION_BACKWARD;
     EXPECT_EQ(voice_play(7, &s.sample), 7);
     EXPECT_EQ(v.position, 0u);
-    EXPECT_EQ(v.direction, 1);
+    EXPECT_EQ(v.direction, DIRECTION_FORWARD);
     v.start_offset = 3999;
     v.position_frac = 123;
     voice_play(7, &s.sample);
@@ -159,7 +159,7 @@ TEST_F(MixerTest, ForwardLoopCrossesItsEndMidCall)
     EXPECT_FLOAT_EQ(out[0], s.frames[199] + 0.5f * (s.frames[100] - s.frames[199]));
     EXPECT_FLOAT_EQ(out[2], s.frames[100] + 0.5f * (s.frames[101] - s.frames[100]));
     EXPECT_EQ(position(v), 109 * ONE + ONE / 2);
-    EXPECT_EQ(v.direction, 1);
+    EXPECT_EQ(v.direction, DIRECTION_FORWARD);
 }
 
 TEST_F(MixerTest, PingPongTurnsAtBothEnds)
@@ -167,14 +167,14 @@ TEST_F(MixerTest, PingPongTurnsAtBothEnds)
     TestSample s(sawtooth(40), LOOP_PINGPONG, 10, 10);
     Voice& v = start(&s.sample, 15 * ONE, ONE);
     mix(5);  // 15..19: reaches 20 and turns
-    EXPECT_EQ(v.direction, 2);
+    EXPECT_EQ(v.direction, DIRECTION_BACKWARD);
     EXPECT_EQ(position(v), 20 * ONE - 1);
     std::vector<float> out = mix(3);
     // Backward from just below 20; the interpolation weight is the top 31 bits of the fraction.
     const float w = static_cast<float>(0x7FFFFFFF) * 0x1p-31f;
     EXPECT_FLOAT_EQ(out[0], s.frames[19] + w * (s.frames[20] - s.frames[19]));
     mix(9);  // seven frames down to 10.99..., the turn at 10, two frames up
-    EXPECT_EQ(v.direction, 1);
+    EXPECT_EQ(v.direction, DIRECTION_FORWARD);
     EXPECT_EQ(v.position, 12u);
     for (int k = 0; k < 100; ++k) {
         mix(7);
@@ -367,11 +367,19 @@ TEST_F(MixerTest, OddStepsAndEmptySamplesDoNotFault)
     start(&forward.sample, 0, ONE * 255 + 3);
     mix(100);
     EXPECT_EQ(v.position, 0u);
-    // empty_sample stops at once without reading data.
-    start(&empty_sample, 0, ONE);
-    out = mix(10);
-    EXPECT_EQ(v.sample, nullptr);
-    for (float f : out) EXPECT_EQ(f, 0.0f);
+    // empty_sample stops at once without reading data, whatever the step: with step 0 it once
+    // was mixed from its null data (the crash-*.xm regression modules). A voice held at the
+    // end of a non-looping sample stops the same way.
+    TestSample plain(sawtooth(16), LOOP_NONE, 0, 0);
+    for (uint64_t step : {ONE, uint64_t{0}}) {
+        start(&empty_sample, 0, step);
+        out = mix(10);
+        EXPECT_EQ(v.sample, nullptr);
+        for (float f : out) EXPECT_EQ(f, 0.0f);
+        start(&plain.sample, 0, step).position = 16;
+        mix(10);
+        EXPECT_EQ(v.sample, nullptr);
+    }
 }
 
 TEST_F(MixerTest, SilentVoicesStillAdvanceAndVoicesAddUp)

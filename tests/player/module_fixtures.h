@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "player/replay/effects.h"
+#include "player/xm.h"
 #include "tools/xmwriter/xm_writer.h"
 
 namespace fixtures {
@@ -77,7 +79,7 @@ inline xmwriter::Module rich_module()
             c.instrument = static_cast<uint8_t>(1 + row % 3);
             if (row % 4 == 0) {
                 c.volume = 0x30;
-                c.effect = 0x0A;
+                c.effect = player::EFFECT_VOLUME_SLIDE;
                 c.parameter = 0x0F;
             }
         }
@@ -91,7 +93,7 @@ inline xmwriter::Module rich_module()
     xmwriter::Instrument single;
     single.samples.push_back(make_sample(300, false, xmwriter::SAMPLE_FORWARD, 100, 150));
     single.volume.points = {{0, 64}, {10, 32}, {20, 0}};
-    single.volume.type = 3;
+    single.volume.type = player::ENVELOPE_ON | player::ENVELOPE_SUSTAIN;
     single.volume.sustain = 1;
     single.fadeout = 512;
     m.instruments.push_back(single);
@@ -102,7 +104,7 @@ inline xmwriter::Module rich_module()
     triple.samples.push_back(make_sample(120, true, xmwriter::SAMPLE_FORWARD, 0, 120));
     for (size_t n = 0; n < 96; ++n) triple.note_sample[n] = static_cast<uint8_t>(n % 3);
     triple.panning.points = {{0, 32}, {5, 0}, {9, 64}, {30, 32}};
-    triple.panning.type = 5;
+    triple.panning.type = player::ENVELOPE_ON | player::ENVELOPE_LOOP;
     triple.panning.loop_start = 1;
     triple.panning.loop_end = 2;
     triple.vibrato_type = 1;

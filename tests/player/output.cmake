@@ -5,5 +5,9 @@ quorbela_test(output_test SOURCES player/output_test.cpp
   LIBS quorbela_player quorbela_platform_headless)
 quorbela_test(xmplay_test SOURCES player/xmplay_test.cpp
   LIBS xmplay_core)
-target_compile_definitions(xmplay_test PRIVATE XMPLAY_PATH="$<TARGET_FILE:xmplay>")
+# Hostile modules kept beside the repository; the test skips itself where they are absent.
+set(QUORBELA_REGRESSIONS_DIR "${PROJECT_SOURCE_DIR}/../shared/regressions" CACHE PATH
+  "Folder of regression XM files every one of which must render or be refused")
+target_compile_definitions(xmplay_test PRIVATE XMPLAY_PATH="$<TARGET_FILE:xmplay>"
+  REGRESSIONS_DIR="${QUORBELA_REGRESSIONS_DIR}")
 add_dependencies(xmplay_test xmplay)

@@ -294,14 +294,14 @@ std::vector<int32_t> run_envelope(const Instrument& instrument, int ticks, int r
 
 TEST(EnvelopeTest, RunsThroughItsPointsAndFinishes)
 {
-    const Instrument instrument = envelope_instrument(1, 0, 0, 0);
+    const Instrument instrument = envelope_instrument(ENVELOPE_ON, 0, 0, 0);
     EXPECT_EQ(run_envelope(instrument, 15),
               (std::vector<int32_t>{0, 16, 32, 48, 64, 56, 48, 40, 32, 28, 24, 20, 16, 16, 16}));
 }
 
 TEST(EnvelopeTest, SustainHoldsUntilReleaseThenContinues)
 {
-    const Instrument instrument = envelope_instrument(1 | 2, 1, 0, 0);
+    const Instrument instrument = envelope_instrument(ENVELOPE_ON | ENVELOPE_SUSTAIN, 1, 0, 0);
     // Released at tick 7: that tick starts the next segment at the sustain value.
     EXPECT_EQ(run_envelope(instrument, 10, 7),
               (std::vector<int32_t>{0, 16, 32, 48, 64, 64, 64, 64, 56, 48}));
@@ -309,7 +309,7 @@ TEST(EnvelopeTest, SustainHoldsUntilReleaseThenContinues)
 
 TEST(EnvelopeTest, LoopEndingOnTheLastPointNeverFinishes)
 {
-    const Instrument instrument = envelope_instrument(1 | 4, 0, 1, 3);
+    const Instrument instrument = envelope_instrument(ENVELOPE_ON | ENVELOPE_LOOP, 0, 1, 3);
     const std::vector<int32_t> values = run_envelope(instrument, 22);
     EXPECT_EQ(values, (std::vector<int32_t>{0, 16, 32, 48, 64, 56, 48, 40, 32, 28, 24, 20,
                                             64, 56, 48, 40, 32, 28, 24, 20, 64, 56}));
@@ -319,14 +319,14 @@ TEST(EnvelopeTest, LoopJumpComesBeforeSustainOnTheSamePoint)
 {
     // The loop jump is taken first and the sustain test then looks at the loop start, so a
     // sustain on the loop end never holds.
-    const Instrument instrument = envelope_instrument(1 | 2 | 4, 2, 1, 2);
+    const Instrument instrument = envelope_instrument(ENVELOPE_ON | ENVELOPE_SUSTAIN | ENVELOPE_LOOP, 2, 1, 2);
     EXPECT_EQ(run_envelope(instrument, 12),
               (std::vector<int32_t>{0, 16, 32, 48, 64, 56, 48, 40, 64, 56, 48, 40}));
 }
 
 TEST(EnvelopeTest, PointCountAndLoopStartOutsideTheTableAreBounded)
 {
-    Instrument instrument = envelope_instrument(1 | 4, 0, 40, 1);
+    Instrument instrument = envelope_instrument(ENVELOPE_ON | ENVELOPE_LOOP, 0, 40, 1);
     instrument.volume_points = 200;  // only 12 exist
     const std::vector<int32_t> values = run_envelope(instrument, 40);
     EXPECT_EQ(values[4], 64);  // the loop to point 40 is ignored, the slope goes on

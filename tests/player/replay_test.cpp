@@ -43,9 +43,9 @@ xmwriter::Instrument enveloped()
     xmwriter::Instrument ins = instrument();
     ins.volume.points = {{0, 64}, {4, 32}, {8, 64}};
     ins.volume.sustain = 1;
-    ins.volume.type = 1 | 2;
+    ins.volume.type = player::ENVELOPE_ON | player::ENVELOPE_SUSTAIN;
     ins.panning.points = {{0, 32}, {4, 64}};
-    ins.panning.type = 1;
+    ins.panning.type = player::ENVELOPE_ON;
     ins.fadeout = 0x2000;
     return ins;
 }

@@ -160,7 +160,7 @@ inline std::string run(const xmwriter::Module& m, int ticks)
     std::vector<VoiceView> before;
     for (int c = 0; c < channels; ++c) before.push_back(view(song, pool[c]));
     for (int t = 0; t < ticks; ++t) {
-        // voice_play sets the direction to 1: clearing it shows which voices were started.
+        // voice_play sets the direction forward: clearing it shows which voices were started.
         for (int c = 0; c < channels; ++c) pool[c].direction = 0;
         const int32_t tick = song->tick;
         song->tick_handler(song);
@@ -176,7 +176,7 @@ inline std::string run(const xmwriter::Module& m, int ticks)
             const player::Voice& v = pool[c];
             const VoiceView now = view(song, v);
             const VoiceView& was = before[static_cast<size_t>(c)];
-            const bool played = v.direction == 1;
+            const bool played = v.direction == player::DIRECTION_FORWARD;
             std::ostringstream fields;
             if (played) fields << " play=" << now.sample << "@" << v.position;
             else if (now.sample != was.sample) fields << (now.sample == "-" ? " stop" : " sample=" + now.sample);

@@ -28,6 +28,13 @@ std::vector<std::vector<uint8_t>> seed_modules()
         fixtures::sample_module(fixtures::make_sample(90, true, xmwriter::SAMPLE_PINGPONG, 0, 90))));
     modules.push_back(xmwriter::write(
         fixtures::sample_module(fixtures::make_sample(33, false, xmwriter::SAMPLE_FORWARD, 0, 1))));
+    // The older layouts, with an ADPCM-packed sample.
+    xmwriter::Module old = fixtures::rich_module();
+    old.instruments[2].samples[1].adpcm = true;
+    for (uint16_t version : {0x0102, 0x0103}) {
+        old.version = version;
+        modules.push_back(xmwriter::write(old));
+    }
     return modules;
 }
 

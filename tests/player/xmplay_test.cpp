@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -20,6 +21,7 @@
 #include "module_file.h"
 #include "tools/offline/offline.h"
 #include "options.h"
+#include "player/replay/effects.h"
 #include "player/xm.h"
 #include "tools/offline/song_watch.h"
 #include "tools/offline/wav.h"
@@ -178,11 +180,11 @@ INSTANTIATE_TEST_SUITE_P(
     Songs, SongEndTest,
     testing::Values(
         EndCase{"AfterTheLastRow", {}, 2, 16},
-        EndCase{"JumpBackToTheFirstOrder", {{1, 2, 0x0B, 0}}, 3, 8 + 3},
-        EndCase{"JumpToItself", {{1, 5, 0x0B, 1}}, 2, 8 + 6},
-        EndCase{"BreakOnTheLastOrder", {{1, 3, 0x0D, 0}}, 2, 8 + 4},
-        EndCase{"ForwardJumpIsNoEnd", {{0, 1, 0x0B, 2}}, 3, 2 + 8},
-        EndCase{"PatternLoopIsNoEnd", {{0, 0, 0x0E, 0x60}, {0, 1, 0x0E, 0x62}}, 1, 2 + 2 + 8}),
+        EndCase{"JumpBackToTheFirstOrder", {{1, 2, player::EFFECT_POSITION_JUMP, 0}}, 3, 8 + 3},
+        EndCase{"JumpToItself", {{1, 5, player::EFFECT_POSITION_JUMP, 1}}, 2, 8 + 6},
+        EndCase{"BreakOnTheLastOrder", {{1, 3, player::EFFECT_PATTERN_BREAK, 0}}, 2, 8 + 4},
+        EndCase{"ForwardJumpIsNoEnd", {{0, 1, player::EFFECT_POSITION_JUMP, 2}}, 3, 2 + 8},
+        EndCase{"PatternLoopIsNoEnd", {{0, 0, player::EFFECT_EXTENDED, 0x60}, {0, 1, player::EFFECT_EXTENDED, 0x62}}, 1, 2 + 2 + 8}),
     [](const testing::TestParamInfo<EndCase>& param) { return std::string(param.param.name); });
 
 TEST(SongEnd, SecondsPlayOnPastTheEnd)
@@ -279,6 +281,8 @@ TEST_F(XmplayProgram, RefusesWhatItCannotPlayInOneLine)
     };
     std::vector<uint8_t> wrong(module);
     wrong[3] = 'X';
+    std::vector<uint8_t> old(module);
+    old[58] = 0x01;
     const std::vector<Case> cases{
         {dir_ + "/missing.xm", "not found"},
         {dir_, "not an XM module"},
@@ -286,6 +290,7 @@ TEST_F(XmplayProgram, RefusesWhatItCannotPlayInOneLine)
         {write_file("text.xm", {'h', 'e', 'l', 'l', 'o'}), "not an XM module"},
         {write_file("wrong.xm", wrong), "not an XM module"},
         {write_file("short.xm", std::vector<uint8_t>(module.begin(), module.begin() + 40)), "damaged"},
+        {write_file("old.xm", old), "XM version 1.01 is too old (1.02 and later play)"},
     };
     for (const Case& c : cases) {
         for (const char* mode : {"--info", "--rows", "--wav /dev/null", ""}) {
@@ -352,6 +357,13 @@ TEST_F(XmplayProgram, WavIsTheSongToItsEndAndTheSameEachTime)
     EXPECT_EQ(u32(24), 44100u);
     EXPECT_EQ(u32(28), 44100u * 4);
     EXPECT_EQ(u32(40), frames * 4);
+
+    // The older layout of the same song plays the same.
+    xmwriter::Module older = test_support::song_module(2, 4, 3);
+    older.version = 0x0102;
+    const std::string old_wav = dir_ + "/older.wav";
+    ASSERT_EQ(run("--wav " + old_wav + " " + write_file("older.xm", xmwriter::write(older))).code, 0);
+    EXPECT_EQ(slurp(old_wav), a);
 
     const std::string timed = dir_ + "/timed.wav";
     ASSERT_EQ(run("--wav " + timed + " --seconds 1.5 --rate 22050 " + path).code, 0);
@@ -422,6 +434,27 @@ TEST_F(XmplayProgram, SurvivesDamagedModules)
         EXPECT_TRUE(r.code == 0 || r.code == 1) << "case " << i << " exit " << r.code;
         if (r.code == 1) {
             EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+        }
+    }
+}
+
+// Modules that once crashed the player: each renders (a bounded stretch) with exit 0 or is
+// refused with one line.
+TEST_F(XmplayProgram, RendersOrRefusesEveryRegressionModule)
+{
+    std::error_code error;
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(REGRESSIONS_DIR, error)) {
+        if (entry.path().extension() == ".xm") files.push_back(entry.path());
+    }
+    if (files.empty()) GTEST_SKIP() << "no regression modules in " << REGRESSIONS_DIR;
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files) {
+        const Outcome r = run("--wav /dev/null --seconds 30 '" + file.string() + "'");
+        EXPECT_TRUE(r.code == 0 || r.code == 1) << file << " exit " << r.code;
+        if (r.code == 1) {
+            EXPECT_EQ(r.err.rfind("xmplay: " + file.string() + ": ", 0), 0u) << r.err;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         }
     }
 }

@@ -4,6 +4,7 @@
 // their loops close without a seam and their relative note puts them in tune.
 #include <algorithm>
 
+#include "player/xm.h"
 #include "tools/assetgen/synth.h"
 
 namespace assetgen {
@@ -14,7 +15,6 @@ using xmwriter::Envelope;
 using xmwriter::Instrument;
 using xmwriter::Sample;
 
-constexpr uint8_t ENV_ON = 1, ENV_SUSTAIN = 2, ENV_LOOP = 4;
 
 size_t frames_for(double seconds, double rate) { return static_cast<size_t>(seconds * rate); }
 
@@ -235,7 +235,7 @@ Instrument sub_bass()
     Instrument ins = one_sample("sub bass", smp);
     ins.volume.points = {{0, 64}, {6, 52}, {20, 0}};
     ins.volume.sustain = 1;
-    ins.volume.type = ENV_ON | ENV_SUSTAIN;
+    ins.volume.type = player::ENVELOPE_ON | player::ENVELOPE_SUSTAIN;
     ins.fadeout = 0x400;
     return ins;
 }
@@ -264,7 +264,7 @@ Instrument pluck_bass()
     Instrument ins = one_sample("pluck bass", smp);
     ins.volume.points = {{0, 64}, {8, 50}, {24, 40}, {34, 0}};
     ins.volume.sustain = 2;
-    ins.volume.type = ENV_ON | ENV_SUSTAIN;
+    ins.volume.type = player::ENVELOPE_ON | player::ENVELOPE_SUSTAIN;
     ins.fadeout = 0x300;
     return ins;
 }
@@ -304,12 +304,12 @@ Instrument strings()
     Instrument ins = one_sample("strings", smp);
     ins.volume.points = {{0, 0}, {14, 64}, {40, 52}, {90, 0}};
     ins.volume.sustain = 2;
-    ins.volume.type = ENV_ON | ENV_SUSTAIN;
+    ins.volume.type = player::ENVELOPE_ON | player::ENVELOPE_SUSTAIN;
     // A slow drift across the stereo field while the chord holds.
     ins.panning.points = {{0, 32}, {60, 18}, {140, 46}, {200, 32}};
     ins.panning.loop_start = 0;
     ins.panning.loop_end = 3;
-    ins.panning.type = ENV_ON | ENV_LOOP;
+    ins.panning.type = player::ENVELOPE_ON | player::ENVELOPE_LOOP;
     ins.fadeout = 0x180;
     return ins;
 }
@@ -338,7 +338,7 @@ Instrument choir()
     Instrument ins = one_sample("choir", smp);
     ins.volume.points = {{0, 0}, {24, 64}, {80, 0}};
     ins.volume.sustain = 1;
-    ins.volume.type = ENV_ON | ENV_SUSTAIN;
+    ins.volume.type = player::ENVELOPE_ON | player::ENVELOPE_SUSTAIN;
     ins.vibrato_type = 0;
     ins.vibrato_sweep = 40;
     ins.vibrato_depth = 6;
@@ -367,7 +367,7 @@ Instrument glass()
     ins.volume.points = {{0, 0}, {16, 60}, {40, 36}, {64, 60}};
     ins.volume.loop_start = 1;
     ins.volume.loop_end = 3;
-    ins.volume.type = ENV_ON | ENV_LOOP;
+    ins.volume.type = player::ENVELOPE_ON | player::ENVELOPE_LOOP;
     ins.fadeout = 0x280;
     return ins;
 }
@@ -393,7 +393,7 @@ Instrument square_lead()
     Instrument ins = one_sample("square lead", smp);
     ins.volume.points = {{0, 64}, {12, 54}, {36, 0}};
     ins.volume.sustain = 1;
-    ins.volume.type = ENV_ON | ENV_SUSTAIN;
+    ins.volume.type = player::ENVELOPE_ON | player::ENVELOPE_SUSTAIN;
     ins.vibrato_type = 0;
     ins.vibrato_sweep = 24;
     ins.vibrato_depth = 5;
@@ -425,7 +425,7 @@ Instrument saw_lead()
     for (size_t k = 0; k < 96; ++k) ins.note_sample[k] = k < 48 ? 0 : (k < 60 ? 1 : 2);
     ins.volume.points = {{0, 0}, {2, 64}, {14, 50}, {40, 0}};
     ins.volume.sustain = 2;
-    ins.volume.type = ENV_ON | ENV_SUSTAIN;
+    ins.volume.type = player::ENVELOPE_ON | player::ENVELOPE_SUSTAIN;
     ins.vibrato_type = 0;
     ins.vibrato_sweep = 30;
     ins.vibrato_depth = 3;
@@ -486,7 +486,7 @@ Instrument brass()
     Instrument ins = one_sample("brass", smp);
     // A stab: the envelope falls away by itself, no key off needed.
     ins.volume.points = {{0, 64}, {6, 44}, {18, 0}};
-    ins.volume.type = ENV_ON;
+    ins.volume.type = player::ENVELOPE_ON;
     ins.fadeout = 0x400;
     return ins;
 }
@@ -607,11 +607,11 @@ Instrument wind(size_t frames)
     Instrument ins = one_sample("wind", smp);
     ins.volume.points = {{0, 0}, {60, 64}, {120, 0}};
     ins.volume.sustain = 1;
-    ins.volume.type = ENV_ON | ENV_SUSTAIN;
+    ins.volume.type = player::ENVELOPE_ON | player::ENVELOPE_SUSTAIN;
     ins.panning.points = {{0, 20}, {90, 44}, {180, 20}};
     ins.panning.loop_start = 0;
     ins.panning.loop_end = 2;
-    ins.panning.type = ENV_ON | ENV_LOOP;
+    ins.panning.type = player::ENVELOPE_ON | player::ENVELOPE_LOOP;
     ins.fadeout = 0x100;
     return ins;
 }

@@ -1,11 +1,14 @@
 // xm_writer.h -- builds XM module bytes from plain records (used by assetgen and the tests)
 //
 // Header-only and standard library only. Sample frames are given plainly; the writer
-// delta-codes them. Loop points are in frames. Patterns are packed the usual way: a cell
-// with every field set is stored whole, any other cell as a mask byte and its set fields.
+// delta-codes them (or ADPCM-packs 8-bit ones on request). Loop points are in frames. Patterns
+// are packed the usual way: a cell with every field set is stored whole, any other cell as a
+// mask byte and its set fields. Versions 1.02 and 1.03 are written in their own layout:
+// instruments first, then patterns (1.02 with rows - 1 in one byte), then all sample data.
 #pragma once
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,7 +39,7 @@ struct Pattern {
 struct Envelope {
     std::vector<std::pair<uint16_t, uint16_t>> points;  // (tick, value)
     uint8_t sustain = 0, loop_start = 0, loop_end = 0;
-    uint8_t type = 0;  // bit 0 on, bit 1 sustain, bit 2 loop
+    uint8_t type = 0;  // the ENVELOPE_* bits of player/xm.h
 };
 
 constexpr uint8_t SAMPLE_NO_LOOP = 0;
@@ -54,7 +57,13 @@ struct Sample {
     int8_t finetune = 0;
     uint8_t panning = 128;
     int8_t relative_note = 0;
+    // 8-bit only: stored as ADPCM_DELTAS indices; steps between frames that the table lacks
+    // are approximated by its nearest delta.
+    bool adpcm = false;
 };
+
+constexpr std::array<int8_t, 16> ADPCM_DELTAS{0, 1, 2, 4, 8, 16, 32, 64, -1, -2, -4, -8, -16, -32, -64, -128};
+constexpr uint8_t ADPCM_MARK = 0xAD;  // the sample header's reserved byte
 
 struct Instrument {
     std::string name;
@@ -73,6 +82,7 @@ struct Module {
     uint16_t speed = 6;
     uint16_t bpm = 125;
     uint16_t restart = 0;
+    uint16_t version = 0x0104;  // 0x0102 and 0x0103 write the older layout
     std::vector<uint8_t> orders;
     std::vector<Pattern> patterns;
     std::vector<Instrument> instruments;
@@ -135,10 +145,32 @@ inline std::vector<uint8_t> pack_cells(const Pattern& pattern, int channels)
     return w.bytes;
 }
 
-// Frames as the file stores them: delta-coded bytes (8-bit) or words (16-bit).
+inline bool packs_adpcm(const Sample& sample)
+{
+    return sample.adpcm && !sample.sixteen_bit;
+}
+
+// Frames as the file stores them: delta-coded bytes (8-bit) or words (16-bit), or the ADPCM
+// table and one nibble per frame, low nibble first.
 inline std::vector<uint8_t> sample_bytes(const Sample& sample)
 {
     ByteWriter w;
+    if (packs_adpcm(sample)) {
+        for (int8_t delta : ADPCM_DELTAS) w.u8(static_cast<uint8_t>(delta));
+        int8_t value = 0;
+        uint8_t pair = 0;
+        for (size_t i = 0; i < sample.frames.size(); ++i) {
+            const int wanted = static_cast<int8_t>(static_cast<uint8_t>(sample.frames[i] - value));
+            size_t best = 0;
+            for (size_t k = 1; k < ADPCM_DELTAS.size(); ++k) {
+                if (std::abs(ADPCM_DELTAS[k] - wanted) < std::abs(ADPCM_DELTAS[best] - wanted)) best = k;
+            }
+            value = static_cast<int8_t>(value + ADPCM_DELTAS[best]);
+            pair = static_cast<uint8_t>(i % 2 == 0 ? best : pair | best << 4);
+            if (i % 2 == 1 || i + 1 == sample.frames.size()) w.u8(pair);
+        }
+        return w.bytes;
+    }
     int32_t previous = 0;
     for (int16_t frame : sample.frames) {
         if (sample.sixteen_bit) {
@@ -159,6 +191,77 @@ inline void write_envelope_points(ByteWriter& w, const Envelope& e)
     }
 }
 
+inline void write_patterns(ByteWriter& w, const Module& m)
+{
+    for (const Pattern& p : m.patterns) {
+        const std::vector<uint8_t> packed = pack_cells(p, m.channels);
+        if (m.version == 0x0102) {
+            w.u32(8);
+            w.u8(0);
+            w.u8(static_cast<uint32_t>(p.rows - 1));
+        } else {
+            w.u32(9);
+            w.u8(0);
+            w.u16(static_cast<uint32_t>(p.rows));
+        }
+        w.u16(static_cast<uint32_t>(packed.size()));
+        w.bytes.insert(w.bytes.end(), packed.begin(), packed.end());
+    }
+}
+
+inline void write_sample_data(ByteWriter& w, const Instrument& ins)
+{
+    for (const Sample& s : ins.samples) {
+        const std::vector<uint8_t> data = sample_bytes(s);
+        w.bytes.insert(w.bytes.end(), data.begin(), data.end());
+    }
+}
+
+// The instrument header and its sample headers.
+inline void write_instrument(ByteWriter& w, const Instrument& ins)
+{
+    const size_t start = w.bytes.size();
+    const bool has_samples = !ins.samples.empty();
+    w.u32(has_samples ? 263 : 29);
+    w.text(ins.name, 22);
+    w.u8(0);
+    w.u16(static_cast<uint32_t>(ins.samples.size()));
+    if (!has_samples) return;
+    w.u32(40);
+    for (uint8_t s : ins.note_sample) w.u8(s);
+    write_envelope_points(w, ins.volume);
+    write_envelope_points(w, ins.panning);
+    w.u8(static_cast<uint32_t>(ins.volume.points.size()));
+    w.u8(static_cast<uint32_t>(ins.panning.points.size()));
+    w.u8(ins.volume.sustain);
+    w.u8(ins.volume.loop_start);
+    w.u8(ins.volume.loop_end);
+    w.u8(ins.panning.sustain);
+    w.u8(ins.panning.loop_start);
+    w.u8(ins.panning.loop_end);
+    w.u8(ins.volume.type);
+    w.u8(ins.panning.type);
+    w.u8(ins.vibrato_type);
+    w.u8(ins.vibrato_sweep);
+    w.u8(ins.vibrato_depth);
+    w.u8(ins.vibrato_rate);
+    w.u16(ins.fadeout);
+    w.zeros(263 - (w.bytes.size() - start));
+    for (const Sample& s : ins.samples) {
+        const uint32_t scale = s.sixteen_bit ? 2 : 1;
+        w.u32(static_cast<uint32_t>(s.frames.size()) * scale);
+        w.u32(s.loop_start * scale);
+        w.u32(s.loop_length * scale);
+        w.u8(s.volume);
+        w.u8(static_cast<uint8_t>(s.finetune));
+        w.u8(static_cast<uint32_t>(s.loop) | (s.sixteen_bit ? 16u : 0u));
+        w.u8(s.panning);
+        w.u8(static_cast<uint8_t>(s.relative_note));
+        w.u8(packs_adpcm(s) ? ADPCM_MARK : 0);
+        w.text(s.name, 22);
+    }
+}
+
 inline std::vector<uint8_t> write(const Module& m)
 {
     ByteWriter w;
@@ -166,7 +269,7 @@ inline std::vector<uint8_t> write(const Module& m)
     w.text(m.name, 20);
     w.u8(0x1A);
     w.text(m.tracker, 20);
-    w.u16(0x0104);
+    w.u16(m.version);
     w.u32(276);  // header size counted from here: 20 bytes of fields and the order table
     w.u16(static_cast<uint32_t>(m.orders.size()));
     w.u16(m.restart);
@@ -178,61 +281,17 @@ inline std::vector<uint8_t> write(const Module& m)
     w.u16(m.bpm);
     for (size_t i = 0; i < 256; ++i) w.u8(i < m.orders.size() ? m.orders[i] : 0);
 
-    for (const Pattern& p : m.patterns) {
-        const std::vector<uint8_t> packed = pack_cells(p, m.channels);
-        w.u32(9);
-        w.u8(0);
-        w.u16(static_cast<uint32_t>(p.rows));
-        w.u16(static_cast<uint32_t>(packed.size()));
-        w.bytes.insert(w.bytes.end(), packed.begin(), packed.end());
-    }
-
-    for (const Instrument& ins : m.instruments) {
-        const size_t start = w.bytes.size();
-        const bool has_samples = !ins.samples.empty();
-        w.u32(has_samples ? 263 : 29);
-        w.text(ins.name, 22);
-        w.u8(0);
-        w.u16(static_cast<uint32_t>(ins.samples.size()));
-        if (!has_samples) continue;
-        w.u32(40);
-        for (uint8_t s : ins.note_sample) w.u8(s);
-        write_envelope_points(w, ins.volume);
-        write_envelope_points(w, ins.panning);
-        w.u8(static_cast<uint32_t>(ins.volume.points.size()));
-        w.u8(static_cast<uint32_t>(ins.panning.points.size()));
-        w.u8(ins.volume.sustain);
-        w.u8(ins.volume.loop_start);
-        w.u8(ins.volume.loop_end);
-        w.u8(ins.panning.sustain);
-        w.u8(ins.panning.loop_start);
-        w.u8(ins.panning.loop_end);
-        w.u8(ins.volume.type);
-        w.u8(ins.panning.type);
-        w.u8(ins.vibrato_type);
-        w.u8(ins.vibrato_sweep);
-        w.u8(ins.vibrato_depth);
-        w.u8(ins.vibrato_rate);
-        w.u16(ins.fadeout);
-        w.zeros(263 - (w.bytes.size() - start));
-        for (const Sample& s : ins.samples) {
-            const uint32_t scale = s.sixteen_bit ? 2 : 1;
-            w.u32(static_cast<uint32_t>(s.frames.size()) * scale);
-            w.u32(s.loop_start * scale);
-            w.u32(s.loop_length * scale);
-            w.u8(s.volume);
-            w.u8(static_cast<uint8_t>(s.finetune));
-            w.u8(static_cast<uint32_t>(s.loop) | (s.sixteen_bit ? 16u : 0u));
-            w.u8(s.panning);
-            w.u8(static_cast<uint8_t>(s.relative_note));
-            w.u8(0);
-            w.text(s.name, 22);
+    if (m.version >= 0x0104) {
+        write_patterns(w, m);
+        for (const Instrument& ins : m.instruments) {
+            write_instrument(w, ins);
+            write_sample_data(w, ins);
         }
-        for (const Sample& s : ins.samples) {
-            const std::vector<uint8_t> data = sample_bytes(s);
-            w.bytes.insert(w.bytes.end(), data.begin(), data.end());
-        }
+        return w.bytes;
     }
+    for (const Instrument& ins : m.instruments) write_instrument(w, ins);
+    write_patterns(w, m);
+    for (const Instrument& ins : m.instruments) write_sample_data(w, ins);
     return w.bytes;
 }
 
