@@ -30,7 +30,10 @@ public:
 
 private:
     using Block = std::vector<uint8_t>;
-    static constexpr size_t BLOCK_BYTES = size_t{1} << 20;
+    // Blocks big enough that handing one over costs nothing against mixing it (a block is
+    // 0.37 s of audio), small enough that the queue stays a small part of xmplay's memory:
+    // the mixing outruns the disk, so the queue is full for most of a render.
+    static constexpr size_t BLOCK_BYTES = size_t{64} << 10;
     static constexpr size_t QUEUED_BLOCKS = 4;  // how far the mixing may run ahead of the disk
 
     void hand_over();  // queues the filling block
