@@ -30,9 +30,9 @@ public:
 
 private:
     using Block = std::vector<uint8_t>;
-    // Blocks big enough that handing one over costs nothing against mixing it (a block is
-    // 0.37 s of audio), small enough that the queue stays a small part of xmplay's memory:
-    // the mixing outruns the disk, so the queue is full for most of a render.
+    // A block is 0.37 s of audio. Three or more are alive at once (filling, being written,
+    // spare), so their size shows directly in xmplay's peak memory; handing one over costs
+    // the writer's wake-up, a few microseconds against the milliseconds of mixing it.
     static constexpr size_t BLOCK_BYTES = size_t{64} << 10;
     static constexpr size_t QUEUED_BLOCKS = 4;  // how far the mixing may run ahead of the disk
 
