@@ -155,9 +155,9 @@ int main(int argc, char** argv)
                       "stays flat. Exits 1 when a check fails.");
             return 0;
         }
-        if (arg == "--seconds" && i + 1 < argc) {
-            if (!parse_seconds(argv[++i], seconds)) {
-                std::fprintf(stderr, "soak: --seconds wants a number of seconds up to 360000, not '%s'\n", argv[i]);
+        if (arg == "--seconds") {
+            if (i + 1 == argc || !parse_seconds(argv[++i], seconds)) {
+                std::fprintf(stderr, "soak: --seconds wants a number of seconds up to 360000\n");
                 return 2;
             }
         } else if (arg.size() > 1 && arg[0] == '-') {
