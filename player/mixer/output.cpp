@@ -50,6 +50,10 @@ struct OutputState {
     uint64_t frames_mixed = 0;        // frames of all chunks filled before the current one
     uint64_t chunk_heard_frame = 0;   // device frame where the current chunk will be heard
     int32_t chunk_done = 0;           // frames of the current chunk mixed so far
+    // Device frame where the next fill must be heard for nothing stale to play. The device
+    // plays the zero-filled ring through once before the first chunk filled is heard.
+    uint64_t next_heard_frame = 0;
+    std::atomic<uint64_t> underruns{0};  // chunks the device played without a refill
 
     ~OutputState()
     {
@@ -195,6 +199,8 @@ bool open_device(int32_t rate)
     state.frames_mixed = 0;
     state.chunk_done = 0;
     state.chunks_filled.store(0);
+    state.next_heard_frame = static_cast<uint64_t>(ring);
+    state.underruns.store(0);
     state.open = true;
     state.timing_only = false;
 
@@ -332,6 +338,13 @@ bool sound_fill_pass()
     // played, so it lies wholly behind the cursor (next lap) or wholly ahead (this lap).
     uint64_t heard = frame - frame % ring + static_cast<uint64_t>(state.write_chunk) * static_cast<uint64_t>(state.chunk);
     if (heard <= frame) heard += ring;
+    // Every chunk the cursor reached between the due place and this one played what it held
+    // a lap before.
+    if (heard > state.next_heard_frame) {
+        state.underruns.fetch_add((heard - state.next_heard_frame) / static_cast<uint64_t>(state.chunk),
+                                  std::memory_order_relaxed);
+    }
+    state.next_heard_frame = heard + static_cast<uint64_t>(state.chunk);
     fill_chunk(heard);
     return true;
 }
@@ -340,12 +353,18 @@ const int16_t* sound_fill_chunk()
 {
     std::lock_guard<std::recursive_mutex> lock(state.render_mutex);
     if (!state.open) return nullptr;
+    state.next_heard_frame += static_cast<uint64_t>(state.chunk);
     return fill_chunk(state.frames_mixed);
 }
 
 uint64_t sound_chunks_filled()
 {
     return state.chunks_filled.load(std::memory_order_acquire);
+}
+
+uint64_t sound_underruns()
+{
+    return state.underruns.load(std::memory_order_relaxed);
 }
 
 void sound_set_timing_only(bool on)

@@ -48,6 +48,10 @@ bool sound_fill_pass();
 const int16_t* sound_fill_chunk();
 // Chunks filled since sound_open.
 uint64_t sound_chunks_filled();
+// Underruns since sound_open: each time the device reached a chunk that sound_fill_pass had
+// not refilled since the device last played it (the mixing thread fell a lap behind there).
+// Readable from any thread.
+uint64_t sound_underruns();
 // While on, filled chunks play the songs' ticks but mix no voice: silence, timed exactly as
 // the real sound, for measuring a song in a fraction of the time. Off at every sound_open.
 void sound_set_timing_only(bool on);

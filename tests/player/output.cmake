@@ -11,3 +11,10 @@ set(QUORBELA_REGRESSIONS_DIR "${PROJECT_SOURCE_DIR}/../shared/regressions" CACHE
 target_compile_definitions(xmplay_test PRIVATE XMPLAY_PATH="$<TARGET_FILE:xmplay>"
   REGRESSIONS_DIR="${QUORBELA_REGRESSIONS_DIR}")
 add_dependencies(xmplay_test xmplay)
+quorbela_test(underrun_test SOURCES player/underrun_test.cpp
+  LIBS quorbela_assets quorbela_player quorbela_platform_headless)
+# An hour of the demo's song, offline: a few seconds.
+add_executable(soak player/soak.cpp)
+target_link_libraries(soak PRIVATE quorbela_warnings quorbela_test_support quorbela_assets quorbela_player
+  quorbela_platform_headless)
+add_test(NAME soak_one_hour COMMAND soak)

@@ -73,6 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{{"--rows", "--rate", "22050", "song.xm"}, true, Mode::rows},
                     UsageCase{{"--info", "song.xm"}, true, Mode::info},
                     UsageCase{{"--help"}, true, Mode::help},
+                    UsageCase{{"--version"}, true, Mode::version},
+                    UsageCase{{"--version", "--info", "song.xm"}, false, Mode::version},
                     UsageCase{{"--", "-odd name.xm"}, true, Mode::play},
                     UsageCase{{}, false, Mode::play},
                     UsageCase{{"a.xm", "b.xm"}, false, Mode::play},
@@ -266,6 +268,10 @@ TEST_F(XmplayProgram, HelpAndBadUsage)
     Outcome help = run("--help");
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("usage: xmplay"), std::string::npos);
+    Outcome version = run("--version");
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out.rfind("xmplay ", 0), 0u);
+    EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '.'), 2) << version.out;
     Outcome none = run("");
     EXPECT_EQ(none.code, 2);
     EXPECT_NE(none.err.find("xmplay: "), std::string::npos);

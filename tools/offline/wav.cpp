@@ -84,11 +84,13 @@ bool WavWriter::write(const int16_t* frames, uint32_t count)
     }
     frames_ += count;
     const size_t bytes = static_cast<size_t>(count) * 4;
-    const size_t at = filling_.size();
-    filling_.resize(at + bytes);
     if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(filling_.data() + at, frames, bytes);
+        // Appended as they are: resizing first would clear every byte only to overwrite it.
+        const auto* data = reinterpret_cast<const uint8_t*>(frames);
+        filling_.insert(filling_.end(), data, data + bytes);
     } else {
+        const size_t at = filling_.size();
+        filling_.resize(at + bytes);
         for (size_t i = 0; i < static_cast<size_t>(count) * 2; ++i) {
             put_u16(&filling_[at + i * 2], static_cast<uint16_t>(frames[i]));
         }

@@ -19,6 +19,10 @@ int main(int argc, char** argv)
         std::fputs(xmplay::usage_text(), stdout);
         return 0;
     }
+    if (options.mode == xmplay::Mode::version) {
+        std::fputs(xmplay::version_text(), stdout);
+        return 0;
+    }
 
     xmplay::ModuleFile module;
     if (!xmplay::read_module_file(options.file, module, error)) {
@@ -37,7 +41,8 @@ int main(int argc, char** argv)
     case xmplay::Mode::rows: code = xmplay::run_rows(song, options); break;
     case xmplay::Mode::wav: code = xmplay::run_wav(song, options); break;
     case xmplay::Mode::play: code = xmplay::run_play(song, module, options); break;
-    case xmplay::Mode::help: break;
+    case xmplay::Mode::help:
+    case xmplay::Mode::version: break;
     }
     player::song_free(song);
     return code;

@@ -46,12 +46,17 @@ const char* usage_text()
            "       xmplay --wav OUT.wav [--seconds N] [--rate HZ] FILE.xm  render to a WAV file\n"
            "       xmplay --rows [--seconds N] [--rate HZ] FILE.xm        print FRAME ORDER ROW per row\n"
            "       xmplay --info FILE.xm                                  print the module as JSON\n"
-           "       xmplay --help\n"
+           "       xmplay --help | --version\n"
            "\n"
            "A song ends after its last row, or where it jumps back to an order already played;\n"
            "nothing plays longer than 20 minutes. --seconds N plays exactly N seconds instead,\n"
            "on past the end if need be. --loop plays on until stopped. Output is 16-bit stereo\n"
            "at 44100 Hz unless --rate says otherwise. While playing, q, Escape or Ctrl-C stops.\n";
+}
+
+const char* version_text()
+{
+    return "xmplay " QUORBELA_VERSION "\n";
 }
 
 bool parse_options(int argc, const char* const* argv, Options& options, std::string& error)
@@ -61,7 +66,7 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
     bool rate_set = false;
     auto set_mode = [&](Mode mode, const std::string& name) {
         if (mode_set) {
-            error = "only one of --wav, --rows, --info and --help at a time (" + name + ")";
+            error = "only one of --wav, --rows, --info, --help and --version at a time (" + name + ")";
             return false;
         }
         options.mode = mode;
@@ -92,6 +97,8 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
 
         if (arg == "--help" || arg == "-h") {
             if (!set_mode(Mode::help, arg)) return false;
+        } else if (arg == "--version") {
+            if (!set_mode(Mode::version, arg)) return false;
         } else if (arg == "--info") {
             if (!set_mode(Mode::info, arg)) return false;
         } else if (arg == "--rows") {
@@ -137,7 +144,7 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
         }
     }
 
-    if (options.mode == Mode::help) return true;
+    if (options.mode == Mode::help || options.mode == Mode::version) return true;
     if (options.file.empty()) {
         error = "no module given";
         return false;

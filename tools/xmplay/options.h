@@ -5,7 +5,7 @@
 
 namespace xmplay {
 
-enum class Mode { play, wav, info, rows, help };
+enum class Mode { play, wav, info, rows, help, version };
 
 struct Options {
     Mode mode = Mode::play;
@@ -20,5 +20,6 @@ struct Options {
 // False with `error` set (one line) on bad usage.
 bool parse_options(int argc, const char* const* argv, Options& options, std::string& error);
 const char* usage_text();
+const char* version_text();  // "xmplay VERSION" and a newline
 
 }  // namespace xmplay

@@ -78,7 +78,7 @@ void show_time(char* out, size_t size, uint64_t frames, int32_t rate)
 }
 
 void draw_status(uint64_t elapsed, uint64_t total, int32_t rate, int32_t order, int32_t row,
-                 int32_t orders)
+                 int32_t orders, uint64_t underruns)
 {
     constexpr uint64_t WIDTH = 30;
     const uint64_t shown = total > 0 ? elapsed % (total + 1) : 0;
@@ -90,6 +90,7 @@ void draw_status(uint64_t elapsed, uint64_t total, int32_t rate, int32_t order, 
     show_time(now, sizeof now, elapsed, rate);
     show_time(all, sizeof all, total, rate);
     std::printf("\r[%s] %s / %s  order %3d/%d  row %3d ", bar, now, all, order, orders, row);
+    if (underruns > 0) std::printf(" underruns %llu ", static_cast<unsigned long long>(underruns));
     std::fflush(stdout);
 }
 
@@ -167,14 +168,19 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
                 last_draw = now;
                 int32_t order = 0, row = 0;
                 offline::heard_row(device, order, row);
-                draw_status(elapsed, total, rate, order, row, song->song_length);
+                draw_status(elapsed, total, rate, order, row, song->song_length, player::sound_underruns());
             }
         }
     }
     player::song_stop(song);
     offline::unwatch_song(song);
+    const uint64_t underruns = player::sound_underruns();
     player::sound_close();
     if (on_terminal) std::printf("\n");
+    if (underruns > 0) {
+        std::fprintf(stderr, "xmplay: %llu underruns (chunks played twice: the mixing thread fell behind)\n",
+                     static_cast<unsigned long long>(underruns));
+    }
     sigaction(SIGINT, &old_int, nullptr);
     sigaction(SIGTERM, &old_term, nullptr);
     sigaction(SIGHUP, &old_hup, nullptr);

@@ -1,0 +1,273 @@
+// soak.cpp -- plays a song offline for a long time (an hour of the demo's song by default) and
+// checks what must hold however long it plays: every mixed value finite, the position sequence
+// the same on every loop from the restart position, no voice running once the song stops, and
+// memory that does not grow. Prints its figures; exits 1 when a check fails.
+
+#include <malloc.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "assets/assets.h"
+#include "platform/audio.h"
+#include "player/control.h"
+#include "player/mixer/mixer.h"
+#include "player/mixer/output.h"
+#include "player/stream.h"
+
+namespace {
+
+using namespace player;
+
+struct RowStart {
+    int32_t order = 0, row = 0;
+    uint64_t frame = 0;  // from the start of its loop
+    bool operator==(const RowStart&) const = default;
+};
+
+// Row starts, gathered by wrapping the song's tick handler. Loop 0 runs from order 0 to the
+// first jump back; every later loop must repeat loop 1 exactly.
+struct Soak {
+    void (*inner)(Song*) = nullptr;
+    uint64_t frame = 0;  // output frame about to be mixed
+    uint64_t loop_start = 0;
+    int loop = 0;
+    std::vector<RowStart> first, reference, current;
+    int loops_compared = 0;
+    int loops_differing = 0;
+    int32_t channels = 0;
+    uint64_t stray_voices = 0;  // ticks that found a voice beyond the song's channels running
+};
+
+Soak soak;
+
+void end_loop()
+{
+    if (soak.loop >= 2) {
+        ++soak.loops_compared;
+        if (soak.current != soak.reference) ++soak.loops_differing;
+    }
+    if (soak.loop == 1) soak.reference = soak.current;
+    soak.current.clear();
+}
+
+void soak_tick(Song* song)
+{
+    if (song->tick != 0) {
+        soak.inner(song);
+        return;
+    }
+    const int32_t previous_order = song->order.load(std::memory_order_relaxed);
+    const int32_t jump_order = song->next_order;
+    soak.inner(song);
+    const int32_t order = song->order.load(std::memory_order_relaxed);
+    const int32_t row = song->row.load(std::memory_order_relaxed);
+    const bool went_back = order < previous_order || (order == previous_order && jump_order >= 0);
+    if (went_back && !(soak.loop == 0 && soak.first.empty())) {
+        end_loop();
+        ++soak.loop;
+        soak.loop_start = soak.frame;
+    }
+    const RowStart start{order, row, soak.frame - soak.loop_start};
+    (soak.loop == 0 ? soak.first : soak.current).push_back(start);
+
+    const Voice* voices = voice_pool();
+    for (int32_t i = soak.channels; i < VOICE_COUNT; ++i) {
+        if (voices[i].sample != nullptr) ++soak.stray_voices;
+    }
+}
+
+// Fills one chunk the way the output's fill pass does, but keeps the float mix to look at.
+// False when a mixed value is not finite.
+bool mix_chunk(Song* song, std::vector<float>& mix, std::vector<int16_t>& pcm, int32_t chunk)
+{
+    std::fill(mix.begin(), mix.end(), 0.0f);
+    int32_t left = song->tick_samples_left;
+    int32_t done = 0;
+    while (done < chunk) {
+        if (left <= 0) {
+            soak.frame += static_cast<uint64_t>(done);
+            song->tick_handler(song);
+            soak.frame -= static_cast<uint64_t>(done);
+            left = std::max(song->samples_per_tick, 1);
+        }
+        const int32_t frames = std::min(left, chunk - done);
+        mix_voices(mix.data() + 2 * static_cast<size_t>(done), active_voices(), frames);
+        done += frames;
+        left -= frames;
+    }
+    song->tick_samples_left = left;
+    soak.frame += static_cast<uint64_t>(chunk);
+    mix_to_pcm16(pcm.data(), mix.data(), chunk);
+    for (const float value : mix) {
+        if (!std::isfinite(value)) return false;
+    }
+    return true;
+}
+
+// Kilobytes of the named line of /proc/self/status (VmRSS, VmHWM).
+long status_kb(const char* name)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const size_t length = std::strlen(name);
+    while (std::getline(status, line)) {
+        if (line.compare(0, length, name) == 0 && line.size() > length && line[length] == ':') {
+            return std::atol(line.c_str() + length + 1);
+        }
+    }
+    return -1;
+}
+
+// Bytes the allocator has handed out and not had back.
+size_t heap_in_use()
+{
+    return mallinfo2().uordblks;
+}
+
+bool parse_seconds(const char* text, double& seconds)
+{
+    char* end = nullptr;
+    seconds = std::strtod(text, &end);
+    return end != text && *end == '\0' && std::isfinite(seconds) && seconds > 0 && seconds <= 100 * 3600;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    double seconds = 3600;
+    std::string file;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::puts("usage: soak [--seconds N] [FILE.xm]\n"
+                      "Plays FILE.xm (the demo's song when none is given) offline for N seconds of\n"
+                      "audio (3600 unless told) at 44100 Hz and checks that every mixed value is\n"
+                      "finite, that every loop repeats the positions of the first loop from the\n"
+                      "restart position, that no voice runs once the song stops, and that memory\n"
+                      "stays flat. Exits 1 when a check fails.");
+            return 0;
+        }
+        if (arg == "--seconds") {
+            if (i + 1 == argc || !parse_seconds(argv[++i], seconds)) {
+                std::fprintf(stderr, "soak: --seconds wants a number of seconds up to 360000\n");
+                return 2;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "soak: unknown option %s (soak --help tells more)\n", arg.c_str());
+            return 2;
+        } else if (file.empty()) {
+            file = arg;
+        } else {
+            std::fputs("soak: one module at a time\n", stderr);
+            return 2;
+        }
+    }
+
+    std::vector<uint8_t> bytes;
+    if (file.empty()) {
+        bytes.assign(assets::module_xm, assets::module_xm + assets::MODULE_SIZE);
+    } else {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "soak: %s: cannot open\n", file.c_str());
+            return 1;
+        }
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    mem_register(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    stream_set_callbacks(mem_open, mem_close, mem_read, mem_seek, mem_tell);
+    platform::audio_set_device(platform::virtual_audio_device());
+    constexpr int32_t RATE = 44100;
+    if (!sound_open_offline(RATE)) {
+        std::fputs("soak: cannot open the virtual sound device\n", stderr);
+        return 1;
+    }
+    Song* song = song_load(file.empty() ? "quorbela.xm" : file.c_str(), nullptr);
+    if (song == nullptr) {
+        std::fprintf(stderr, "soak: %s: not a module the player can load\n", file.empty() ? "the demo's song" : file.c_str());
+        return 1;
+    }
+    soak.channels = song->channel_count;
+    soak.inner = song->tick_handler;
+    song->tick_handler = soak_tick;
+    if (!song_start(song)) {
+        std::fputs("soak: cannot start the song\n", stderr);
+        return 1;
+    }
+
+    const int32_t chunk = sound_chunk_frames();
+    std::vector<float> mix(2 * static_cast<size_t>(chunk));
+    std::vector<int16_t> pcm(2 * static_cast<size_t>(chunk));
+    const auto total = static_cast<uint64_t>(std::llround(seconds * RATE));
+    uint64_t bad_chunks = 0;
+    long rss_settled = -1;
+    size_t heap_settled = 0;
+    while (soak.frame < total) {
+        if (!mix_chunk(song, mix, pcm, chunk)) ++bad_chunks;
+        // Everything the song keeps has been allocated once its first loop ends.
+        if (rss_settled < 0 && soak.loop >= 2) {
+            rss_settled = status_kb("VmRSS");
+            heap_settled = heap_in_use();
+        }
+    }
+    const long rss_end = status_kb("VmRSS");
+    const size_t heap_end = heap_in_use();
+    const bool ran_past_end = song->song_looped != 0;
+
+    song_stop(song);
+    uint64_t running = 0;
+    for (int32_t i = 0; i < VOICE_COUNT; ++i) running += voice_pool()[i].sample != nullptr;
+    bool silent_after_stop = mix_chunk(song, mix, pcm, chunk);
+    for (const int16_t value : pcm) silent_after_stop = silent_after_stop && value == 0;
+
+    // Loop 0 from the restart position on is what every later loop plays.
+    bool first_matches = !soak.reference.empty();
+    size_t at = 0;
+    while (at < soak.first.size() && first_matches &&
+           (soak.first[at].order != soak.reference[0].order || soak.first[at].row != soak.reference[0].row)) {
+        ++at;
+    }
+    first_matches = first_matches && soak.first.size() - at == soak.reference.size();
+    for (size_t i = 0; first_matches && i < soak.reference.size(); ++i) {
+        first_matches = soak.first[at + i].order == soak.reference[i].order && soak.first[at + i].row == soak.reference[i].row;
+    }
+    // A song that loops by a jump back restarts where the jump goes instead.
+    const bool restarts_right = !soak.reference.empty() &&
+                                (!ran_past_end || (soak.reference[0].order == song->restart_position &&
+                                                   soak.reference[0].row == 0));
+
+    const long heap_growth = static_cast<long>(heap_end) - static_cast<long>(heap_settled);
+    std::printf("audio %.0f s (%llu frames), loops completed %d, loops compared with loop 1 %d, differing %d\n",
+                static_cast<double>(soak.frame) / RATE, static_cast<unsigned long long>(soak.frame), soak.loop,
+                soak.loops_compared, soak.loops_differing);
+    std::printf("loop 1 starts at order %d row %d (restart position %d) and has %zu rows; loop 0 from there: %s\n",
+                soak.reference.empty() ? -1 : soak.reference[0].order,
+                soak.reference.empty() ? -1 : soak.reference[0].row, song->restart_position, soak.reference.size(),
+                first_matches ? "the same rows" : "DIFFERENT rows");
+    std::printf("chunks with a non-finite value %llu, ticks with a stray voice %llu, voices running after stop %llu, "
+                "silent after stop %s\n",
+                static_cast<unsigned long long>(bad_chunks), static_cast<unsigned long long>(soak.stray_voices),
+                static_cast<unsigned long long>(running), silent_after_stop ? "yes" : "NO");
+    // Resident memory may still creep up by the pages of sample data the later loops reach
+    // first (looped voices carry their phase across loops); the heap must not move at all.
+    std::printf("heap in use after loop 1 %zu bytes, at the end %zu (growth %ld); RSS after loop 1 %ld kB, "
+                "at the end %ld kB, peak %ld kB\n",
+                heap_settled, heap_end, heap_growth, rss_settled, rss_end, status_kb("VmHWM"));
+
+    const bool ok = bad_chunks == 0 && soak.stray_voices == 0 && running == 0 && silent_after_stop &&
+                    soak.loops_compared > 0 && soak.loops_differing == 0 && first_matches && restarts_right &&
+                    heap_growth <= 0;
+    song_free(song);
+    sound_close();
+    if (soak.loops_compared == 0) std::puts("soak: too short: the song must loop three times to compare loops");
+    if (!ok) std::puts("soak: FAILED");
+    return ok ? 0 : 1;
+}
