@@ -2,9 +2,6 @@
 
 #include "player/mixer/output.h"
 
-#include <pthread.h>
-#include <sched.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -15,6 +12,7 @@
 #include <thread>
 
 #include "platform/audio.h"
+#include "platform/thread.h"
 #include "player/control.h"
 #include "player/mixer/mixer.h"
 #include "player/stream.h"
@@ -61,15 +59,6 @@ struct OutputState {
 
 OutputState state;
 
-void raise_priority()
-{
-    // Realtime scheduling needs privileges most users lack; playing on at normal priority is
-    // the best that is left then.
-    sched_param parameters{};
-    parameters.sched_priority = sched_get_priority_max(SCHED_FIFO);
-    (void)pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters);
-}
-
 // Mixes every playing song into the write chunk and converts it for the device. The caller
 // holds the render mutex.
 const int16_t* fill_chunk(uint64_t heard_frame)
@@ -115,7 +104,7 @@ const int16_t* fill_chunk(uint64_t heard_frame)
 
 void mix_thread()
 {
-    raise_priority();
+    platform::thread_raise_priority();
     while (!state.stop.load(std::memory_order_acquire)) {
         sound_fill_pass();
         std::this_thread::sleep_for(std::chrono::milliseconds(2));

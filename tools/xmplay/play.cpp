@@ -11,7 +11,7 @@
 
 #include "modes.h"
 #include "offline.h"
-#include "platform/audio.h"
+#include "platform/sdl/sdl_audio.h"
 #include "player/control.h"
 #include "player/mixer/output.h"
 #include "song_watch.h"
