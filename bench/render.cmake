@@ -1,4 +1,4 @@
 # benchmark: render
 quorbela_bench(render_bench
   SOURCES render_bench.cpp
-  LIBS quorbela_render)
+  LIBS quorbela_shell)

@@ -9,18 +9,19 @@
 #include "render/object.h"
 #include "render/text.h"
 #include "render/warp.h"
-#include "tools/renderpreview/scenes.h"
+#include "shell/dots.h"
+#include "shell/offscreen.h"
 
 namespace {
 
 struct Setup {
-    Setup() { scenes::init_renderer(); }
+    Setup() { shell::init_renderer(); }
 };
 
 void BM_draw_warp(benchmark::State& state)
 {
     static Setup setup;
-    scenes::Frame frame;
+    shell::OffscreenFrame frame;
     for (auto _ : state) {
         render::draw_warp();
         benchmark::ClobberMemory();
@@ -31,7 +32,7 @@ BENCHMARK(BM_draw_warp);
 void BM_grain_blur(benchmark::State& state)
 {
     static Setup setup;
-    scenes::Frame frame;
+    shell::OffscreenFrame frame;
     std::memcpy(platform::frame_buffer, assets::intro_picture, assets::PICTURE_SIZE);
     for (auto _ : state) {
         render::grain_blur();
@@ -44,7 +45,7 @@ BENCHMARK(BM_grain_blur);
 void BM_draw_object(benchmark::State& state)
 {
     static Setup setup;
-    scenes::Frame frame;
+    shell::OffscreenFrame frame;
     frame.fill(0);
     render::object_colour = 4299;
     int32_t orbit = 0;
@@ -67,13 +68,20 @@ BENCHMARK(BM_draw_object);
 void BM_dot_cloud(benchmark::State& state)
 {
     static Setup setup;
-    scenes::Frame frame;
+    shell::OffscreenFrame frame;
     frame.fill(0);
-    const std::vector<render::Point3> cloud = scenes::make_cloud();
-    scenes::DotStep dots;
+    std::vector<render::Point3> cloud(shell::CLOUD_POINTS);
+    uint16_t seed = shell::CLOUD_SEED;
+    shell::make_cloud(cloud.data(), shell::CLOUD_POINTS, seed);
+    std::vector<render::Point3> transformed(shell::CLOUD_DRAWN);
+    std::vector<render::ScreenPoint> screen(shell::CLOUD_DRAWN);
+    int32_t rot_a = 0;
+    int32_t rot_b = 0;
     for (auto _ : state) {
-        dots.move(scenes::CLOUD_DRAWN, cloud.data(), 400);
-        dots.draw(scenes::CLOUD_DRAWN);
+        rot_a += 4;
+        rot_b += 8;
+        shell::project_dots(shell::CLOUD_DRAWN, cloud.data(), 400, rot_a, rot_b, transformed.data(), screen.data());
+        shell::draw_dots(shell::CLOUD_DRAWN, screen.data());
         benchmark::ClobberMemory();
     }
 }
@@ -83,7 +91,7 @@ BENCHMARK(BM_dot_cloud);
 void BM_draw_texts(benchmark::State& state)
 {
     static Setup setup;
-    scenes::Frame frame;
+    shell::OffscreenFrame frame;
     frame.fill(0);
     static const char line[] = "ABCDEFGHJKNOPQRSTUVX";
     static const render::TextEvent event = {0, 0xFFFF, line, 0, 80};

@@ -10,6 +10,7 @@
 
 #include "assets/assets.h"
 #include "platform/video.h"
+#include "render/music_source.h"
 #include "render/tables.h"
 
 namespace render {
@@ -35,8 +36,6 @@ struct ObjectWork {
     int32_t edge_b[EDGE_BUFFER_SIZE];
 };
 ObjectWork work;
-
-uint16_t (*music_position_source)() = nullptr;
 
 // Fill bounds: right and bottom are exclusive, so column 319 and row 199 are never filled.
 constexpr int32_t MIN_X = 0;
@@ -117,16 +116,6 @@ void sort_range(FaceDepth* d, int32_t lo, int32_t hi)
 }  // namespace
 
 Mesh object_mesh = {mesh_vertices, mesh_faces};
-
-void set_music_position_source(uint16_t (*source)())
-{
-    music_position_source = source;
-}
-
-uint16_t current_music_position()
-{
-    return music_position_source ? music_position_source() : 0;
-}
 
 // Rebuilt from the stored mesh on every call, so a second call cannot turn offsets into
 // offsets of offsets.

@@ -42,10 +42,6 @@ extern int32_t object_pos_x, object_pos_y, object_pos_z;
 // On these music positions the object is drawn three times its size.
 extern const uint16_t pulse_positions[9];
 
-// The renderer reads the music position ((order << 8) | row) through this; null reads 0.
-void set_music_position_source(uint16_t (*source)());
-uint16_t current_music_position();
-
 // Copies the stored mesh into object_mesh with faces as offsets (init_reciprocal_table).
 void load_object_mesh();
 

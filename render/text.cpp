@@ -3,7 +3,7 @@
 #include "render/text.h"
 
 #include "render/frame_access.h"
-#include "render/object.h"
+#include "render/music_source.h"
 #include "render/tables.h"
 
 namespace render {

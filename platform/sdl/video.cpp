@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include "platform/backend.h"
+#include "platform/sdl/options.h"
 #include "platform/sdl/sdl.h"
 #include "platform/video.h"
 #include "platform/window.h"
@@ -21,6 +22,10 @@ struct SdlVideo {
   bool locked = false;
 };
 SdlVideo video;
+
+// Zero: cover the display.
+int32_t window_width = 0;
+int32_t window_height = 0;
 
 SDL_Window* sdl_window() { return static_cast<SDL_Window*>(main_window); }
 
@@ -47,7 +52,26 @@ bool window_shows_nothing() {
   return (flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0;
 }
 
+void cover_display() {
+  // Also cover the display by hand: without a window manager to honour the full-screen
+  // request (a bare X server) the window would stay at its pop-up size and place. The move
+  // has to come after the request to take effect there.
+  SDL_Rect bounds;
+  const bool have_bounds =
+      SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(sdl_window()), 0), &bounds) == 0;
+  if (have_bounds) SDL_SetWindowSize(sdl_window(), bounds.w, bounds.h);
+  if (SDL_SetWindowFullscreen(sdl_window(), SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+    fatal_error(backend::TEXT_COOPERATIVE_LEVEL_FAILED);
+  }
+  if (have_bounds) SDL_SetWindowPosition(sdl_window(), bounds.x, bounds.y);
+}
+
 }  // namespace
+
+void sdl::use_window(int32_t width, int32_t height) {
+  window_width = width;
+  window_height = height;
+}
 
 void video_create() {
   if (!sdl::video_init()) fatal_error(backend::TEXT_INIT_FAILED);
@@ -60,17 +84,14 @@ void video_set_mode(int32_t width, int32_t height, int32_t bits_per_pixel) {
     main_window = SDL_CreateWindow("", 10, 10, 31, 31, SDL_WINDOW_BORDERLESS);
   }
   if (sdl_window() == nullptr) fatal_error(backend::TEXT_COOPERATIVE_LEVEL_FAILED);
-  // Also cover the display by hand: without a window manager to honour the full-screen
-  // request (a bare X server) the window would stay at its pop-up size and place. The move
-  // has to come after the request to take effect there.
-  SDL_Rect bounds;
-  const bool have_bounds =
-      SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(sdl_window()), 0), &bounds) == 0;
-  if (have_bounds) SDL_SetWindowSize(sdl_window(), bounds.w, bounds.h);
-  if (SDL_SetWindowFullscreen(sdl_window(), SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
-    fatal_error(backend::TEXT_COOPERATIVE_LEVEL_FAILED);
+  if (window_width > 0) {
+    SDL_SetWindowTitle(sdl_window(), WINDOW_CAPTION);
+    SDL_SetWindowBordered(sdl_window(), SDL_TRUE);
+    SDL_SetWindowSize(sdl_window(), window_width, window_height);
+    SDL_SetWindowPosition(sdl_window(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  } else {
+    cover_display();
   }
-  if (have_bounds) SDL_SetWindowPosition(sdl_window(), bounds.x, bounds.y);
   // No vsync: presenting never waits for the vertical blank; pacing is ours.
   video.renderer = SDL_CreateRenderer(sdl_window(), -1, 0);
   if (video.renderer == nullptr) fatal_error(backend::TEXT_COOPERATIVE_LEVEL_FAILED);

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "assets/assets.h"
-#include "offline.h"
+#include "tools/offline/offline.h"
 #include "player/stream.h"
 #include "player/xm.h"
 
@@ -26,7 +26,7 @@ protected:
                                      player::mem_tell);
         player::Song* song = player::song_load("quorbela.xm", nullptr);
         ASSERT_NE(song, nullptr);
-        const xmplay::RenderResult result = xmplay::render_song(
+        const offline::RenderResult result = offline::render_song(
             song, 44100, 200ull * 44100, true, false,
             [](const int16_t* pcm, uint32_t count) {
                 for (uint32_t i = 0; i < count; ++i) {

@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "module_file.h"
-#include "offline.h"
+#include "tools/offline/offline.h"
 #include "options.h"
 #include "player/xm.h"
-#include "song_watch.h"
-#include "wav.h"
+#include "tools/offline/song_watch.h"
+#include "tools/offline/wav.h"
 #include "tests/player/output_support.h"
 #include "tests/support/player_support.h"
 
@@ -142,12 +142,12 @@ TEST_P(SongEndTest, EndsAtTheRowStartThatWouldRepeat)
     }
     player::Song* song = test_support::load_module(xmwriter::write(module));
     ASSERT_NE(song, nullptr);
-    const xmplay::RenderResult result =
-        xmplay::render_song(song, 44100, 44100 * 60, true, true, nullptr, nullptr);
+    const offline::RenderResult result =
+        offline::render_song(song, 44100, 44100 * 60, true, true, nullptr, nullptr);
     EXPECT_TRUE(result.ended);
     EXPECT_EQ(result.frames, c.end_rows * 3 * TICK);
-    EXPECT_EQ(xmplay::song_end_frame(), c.end_rows * 3 * TICK);
-    const auto& rows = xmplay::recorded_rows();
+    EXPECT_EQ(offline::song_end_frame(), c.end_rows * 3 * TICK);
+    const auto& rows = offline::recorded_rows();
     ASSERT_GE(rows.size(), c.end_rows);
     EXPECT_EQ(rows[0].frame, 0u);
     EXPECT_EQ(rows[0].order, 0);
@@ -156,20 +156,20 @@ TEST_P(SongEndTest, EndsAtTheRowStartThatWouldRepeat)
 
     // Without a sink nothing is mixed; with one, the song must end and its rows start exactly
     // where the silent timing run found them.
-    const std::vector<xmplay::RowStart> timed = rows;
+    const std::vector<offline::RowStart> timed = rows;
     uint64_t sunk = 0;
-    const xmplay::PcmSink count = [&sunk](const int16_t*, uint32_t n) {
+    const offline::PcmSink count = [&sunk](const int16_t*, uint32_t n) {
         sunk += n;
         return true;
     };
-    const xmplay::RenderResult heard = xmplay::render_song(song, 44100, 44100 * 60, true, true, count, nullptr);
+    const offline::RenderResult heard = offline::render_song(song, 44100, 44100 * 60, true, true, count, nullptr);
     EXPECT_EQ(heard.frames, result.frames);
     EXPECT_EQ(sunk, result.frames);
-    ASSERT_EQ(xmplay::recorded_rows().size(), timed.size());
+    ASSERT_EQ(offline::recorded_rows().size(), timed.size());
     for (size_t i = 0; i < timed.size(); ++i) {
-        EXPECT_EQ(xmplay::recorded_rows()[i].frame, timed[i].frame);
-        EXPECT_EQ(xmplay::recorded_rows()[i].order, timed[i].order);
-        EXPECT_EQ(xmplay::recorded_rows()[i].row, timed[i].row);
+        EXPECT_EQ(offline::recorded_rows()[i].frame, timed[i].frame);
+        EXPECT_EQ(offline::recorded_rows()[i].order, timed[i].order);
+        EXPECT_EQ(offline::recorded_rows()[i].row, timed[i].row);
     }
     player::song_free(song);
 }
@@ -190,15 +190,15 @@ TEST(SongEnd, SecondsPlayOnPastTheEnd)
     player::Song* song = test_support::load_module(xmwriter::write(test_support::song_module(1, 4, 3)));
     ASSERT_NE(song, nullptr);
     uint64_t frames = 0;
-    const xmplay::PcmSink count = [&frames](const int16_t*, uint32_t n) {
+    const offline::PcmSink count = [&frames](const int16_t*, uint32_t n) {
         frames += n;
         return true;
     };
-    const xmplay::RenderResult result = xmplay::render_song(song, 44100, 44100, false, true, count, nullptr);
+    const offline::RenderResult result = offline::render_song(song, 44100, 44100, false, true, count, nullptr);
     EXPECT_EQ(result.frames, 44100u);
     EXPECT_EQ(frames, 44100u);
     // 4 rows of 2646 frames: the song restarted several times within the second.
-    EXPECT_GT(xmplay::recorded_rows().size(), 16u);
+    EXPECT_GT(offline::recorded_rows().size(), 16u);
     player::song_free(song);
 }
 
@@ -365,7 +365,7 @@ TEST_F(XmplayProgram, WavWriterKeepsEveryBlockInOrderAndReportsAFullDisk)
     std::vector<int16_t> pcm(2 * 900'001);
     for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<int16_t>(i * 7919);
     const std::string path = dir_ + "/blocks.wav";
-    xmplay::WavWriter wav;
+    offline::WavWriter wav;
     ASSERT_TRUE(wav.open(path, 48000));
     for (size_t at = 0; at < pcm.size(); at += 2 * 1000) {
         const auto count = static_cast<uint32_t>(std::min<size_t>(1000, (pcm.size() - at) / 2));
@@ -376,7 +376,7 @@ TEST_F(XmplayProgram, WavWriterKeepsEveryBlockInOrderAndReportsAFullDisk)
     ASSERT_EQ(bytes.size(), 44 + pcm.size() * 2);
     EXPECT_EQ(std::memcmp(bytes.data() + 44, pcm.data(), pcm.size() * 2), 0);
 
-    xmplay::WavWriter full;  // the header may fail already, or any block after it
+    offline::WavWriter full;  // the header may fail already, or any block after it
     bool ok = full.open("/dev/full", 44100);
     for (int i = 0; i < 900 && ok; ++i) ok = full.write(pcm.data(), 1000);
     ok = ok && full.finish();
@@ -390,7 +390,7 @@ TEST_F(XmplayProgram, WavWriterKeepsEveryBlockInOrderAndReportsAFullDisk)
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{1'500'000, 1'500'000};
         setrlimit(RLIMIT_FSIZE, &limit);
-        xmplay::WavWriter big;
+        offline::WavWriter big;
         bool written = big.open(dir_ + "/big.wav", 44100);
         for (int i = 0; i < 900 && written; ++i) written = big.write(pcm.data(), 1000);
         written = written && big.finish();

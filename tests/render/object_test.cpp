@@ -9,6 +9,7 @@
 #include <cstring>
 #include <random>
 
+#include "render/music_source.h"
 #include "render/tables.h"
 #include "test_frame.h"
 

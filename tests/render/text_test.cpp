@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "render/music_source.h"
 #include "render/object.h"
 #include "render/tables.h"
 #include "test_frame.h"

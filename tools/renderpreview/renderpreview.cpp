@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "assets/assets.h"
+#include "render/music_source.h"
 #include "render/object.h"
 #include "render/text.h"
 #include "render/warp.h"
-#include "scenes.h"
+#include "shell/dots.h"
+#include "shell/offscreen.h"
 #include "tools/png/png_file.h"
 
 namespace {
@@ -78,8 +80,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "renderpreview: %s: %s\n", dir.c_str(), error.message().c_str());
         return 1;
     }
-    scenes::init_renderer();
-    scenes::Frame frame;
+    shell::init_renderer();
+    shell::OffscreenFrame frame;
     render::set_music_position_source(read_preview_position);
     render::object_colour = 4299;
 
@@ -113,12 +115,16 @@ int main(int argc, char** argv)
              render::draw_object(render::object_mesh);
          }},
         {"dot_cloud.png", [] {
-             const std::vector<render::Point3> cloud = scenes::make_cloud();
-             scenes::DotStep dots;
-             for (int32_t k = 0; k < 30; ++k)
-                 dots.move(scenes::CLOUD_DRAWN, cloud.data(), 400);
+             std::vector<render::Point3> cloud(shell::CLOUD_POINTS);
+             uint16_t seed = shell::CLOUD_SEED;
+             shell::make_cloud(cloud.data(), shell::CLOUD_POINTS, seed);
+             std::vector<render::Point3> transformed(shell::CLOUD_DRAWN);
+             std::vector<render::ScreenPoint> screen(shell::CLOUD_DRAWN);
+             // Thirty dot steps into the turn, as the cloud looks half a second in.
+             shell::project_dots(shell::CLOUD_DRAWN, cloud.data(), 400, 30 * 4, 30 * 8,
+                                 transformed.data(), screen.data());
              std::memset(platform::frame_buffer, 0, platform::frame_size);
-             dots.draw(scenes::CLOUD_DRAWN);
+             shell::draw_dots(shell::CLOUD_DRAWN, screen.data());
          }},
         {"grain_intro.png", [] {
              intro_picture();

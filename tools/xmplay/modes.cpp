@@ -8,9 +8,9 @@
 #include <cstring>
 
 #include "modes.h"
-#include "offline.h"
-#include "song_watch.h"
-#include "wav.h"
+#include "tools/offline/offline.h"
+#include "tools/offline/song_watch.h"
+#include "tools/offline/wav.h"
 
 namespace xmplay {
 
@@ -41,8 +41,8 @@ void report(const std::string& file, const std::string& reason)
 uint64_t song_frames(player::Song* song, const Options& options)
 {
     if (options.has_seconds) return seconds_to_frames(options.seconds, options.rate);
-    const uint64_t cap = static_cast<uint64_t>(MAX_SECONDS) * static_cast<uint64_t>(options.rate);
-    return render_song(song, options.rate, cap, true, false, nullptr, nullptr).frames;
+    const uint64_t cap = static_cast<uint64_t>(offline::MAX_SECONDS) * static_cast<uint64_t>(options.rate);
+    return offline::render_song(song, options.rate, cap, true, false, nullptr, nullptr).frames;
 }
 
 int run_info(player::Song* song, const ModuleFile& module, const Options& options)
@@ -63,14 +63,14 @@ int run_rows(player::Song* song, const Options& options)
 {
     const uint64_t limit = options.has_seconds
                                ? seconds_to_frames(options.seconds, options.rate)
-                               : static_cast<uint64_t>(MAX_SECONDS) * static_cast<uint64_t>(options.rate);
-    const RenderResult result =
-        render_song(song, options.rate, limit, !options.has_seconds, true, nullptr, nullptr);
+                               : static_cast<uint64_t>(offline::MAX_SECONDS) * static_cast<uint64_t>(options.rate);
+    const offline::RenderResult result =
+        offline::render_song(song, options.rate, limit, !options.has_seconds, true, nullptr, nullptr);
     if (!result.started) {
         report(options.file, "cannot render (out of memory)");
         return 1;
     }
-    for (const RowStart& row : recorded_rows()) {
+    for (const offline::RowStart& row : offline::recorded_rows()) {
         if (row.frame >= result.frames) break;
         std::printf("%llu %d %d\n", static_cast<unsigned long long>(row.frame), row.order, row.row);
     }
@@ -82,20 +82,20 @@ int run_wav(player::Song* song, const Options& options)
     const bool show_progress = isatty(STDERR_FILENO) != 0;
     const uint64_t limit = options.has_seconds
                                ? seconds_to_frames(options.seconds, options.rate)
-                               : static_cast<uint64_t>(MAX_SECONDS) * static_cast<uint64_t>(options.rate);
+                               : static_cast<uint64_t>(offline::MAX_SECONDS) * static_cast<uint64_t>(options.rate);
     // Only a bar on a terminal needs the length up front; it costs a second render.
     const uint64_t total = show_progress ? song_frames(song, options) : 0;
 
-    WavWriter wav;
+    offline::WavWriter wav;
     if (!wav.open(options.wav_path, options.rate)) {
         report(options.wav_path, std::string("cannot write (") + std::strerror(errno) + ")");
         return 1;
     }
-    const PcmSink sink = [&wav](const int16_t* frames, uint32_t count) { return wav.write(frames, count); };
-    Progress progress;
+    const offline::PcmSink sink = [&wav](const int16_t* frames, uint32_t count) { return wav.write(frames, count); };
+    offline::Progress progress;
     if (show_progress) progress = [total](uint64_t done) { draw_progress(done, total); };
-    const RenderResult result =
-        render_song(song, options.rate, limit, !options.has_seconds, false, sink, progress);
+    const offline::RenderResult result =
+        offline::render_song(song, options.rate, limit, !options.has_seconds, false, sink, progress);
     if (show_progress) {
         draw_progress(total, total);
         std::fputc('\n', stderr);

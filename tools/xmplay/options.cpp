@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "offline.h"
+#include "tools/offline/offline.h"
 
 namespace xmplay {
 
@@ -22,7 +22,7 @@ bool parse_seconds(const std::string& text, double& seconds)
     errno = 0;
     const double value = std::strtod(text.c_str(), &end);
     if (errno != 0 || *end != '\0' || !std::isfinite(value)) return false;
-    if (value < 0 || value > MAX_SECONDS) return false;
+    if (value < 0 || value > offline::MAX_SECONDS) return false;
     seconds = value;
     return true;
 }

@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "modes.h"
-#include "offline.h"
 #ifdef _WIN32
 #include "platform/win32/wave_out.h"
 #else
@@ -13,8 +12,9 @@
 #endif
 #include "player/control.h"
 #include "player/mixer/output.h"
-#include "song_watch.h"
 #include "terminal.h"
+#include "tools/offline/offline.h"
+#include "tools/offline/song_watch.h"
 
 namespace xmplay {
 
@@ -50,7 +50,7 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
     const int32_t rate = options.rate;
     // The length comes from an offline render first: fast, and the same song to the frame.
     const uint64_t total = song_frames(song, options);
-    const uint64_t cap = static_cast<uint64_t>(MAX_SECONDS) * static_cast<uint64_t>(rate);
+    const uint64_t cap = static_cast<uint64_t>(offline::MAX_SECONDS) * static_cast<uint64_t>(rate);
 
 #ifdef _WIN32
     platform::audio_set_device(platform::wave_out_audio_device());
@@ -69,9 +69,9 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
     if (on_terminal) std::printf("q, Escape or Ctrl-C stops\n");
     std::fflush(stdout);
 
-    watch_song(song, false);
+    offline::watch_song(song, false);
     if (!player::song_start(song)) {
-        unwatch_song(song);
+        offline::unwatch_song(song);
         player::sound_close();
         report(options.file, "cannot play (out of memory)");
         return 1;
@@ -81,26 +81,26 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
         auto last_draw = std::chrono::steady_clock::now() - std::chrono::seconds(1);
         while (!keys.quit_pressed()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            if (!song_began()) continue;
+            if (!offline::song_began()) continue;
             const uint64_t device = platform::audio_position() / 4;
-            const uint64_t start = song_start_heard_frame();
+            const uint64_t start = offline::song_start_heard_frame();
             const uint64_t elapsed = device > start ? device - start : 0;
             if (!options.loop) {
                 uint64_t end = start + (options.has_seconds ? total : cap);
-                if (!options.has_seconds && song_ended()) end = song_end_heard_frame();
+                if (!options.has_seconds && offline::song_ended()) end = offline::song_end_heard_frame();
                 if (device >= end) break;
             }
             const auto now = std::chrono::steady_clock::now();
             if (on_terminal && now - last_draw >= std::chrono::milliseconds(100)) {
                 last_draw = now;
                 int32_t order = 0, row = 0;
-                heard_row(device, order, row);
+                offline::heard_row(device, order, row);
                 draw_status(elapsed, total, rate, order, row, song->song_length);
             }
         }
     }
     player::song_stop(song);
-    unwatch_song(song);
+    offline::unwatch_song(song);
     player::sound_close();
     if (on_terminal) std::printf("\n");
     return 0;

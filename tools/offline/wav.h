@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-namespace xmplay {
+namespace offline {
 
 // The file is written on a thread of its own, a block at a time, so the kernel's copying of the
 // data overlaps the mixing of the next block instead of adding to it.
@@ -54,4 +54,4 @@ private:
 // The 44-byte header of a PCM file of `frames` 16-bit stereo frames.
 void wav_header(uint8_t header[44], int32_t rate, uint64_t frames);
 
-}  // namespace xmplay
+}  // namespace offline

@@ -1,15 +1,15 @@
-// offline.cpp -- rendering a song offline: the virtual device, chunks filled back to back
+// offline.cpp -- the player driven offline: back to back, or in step with the caller's clock
 
-#include "offline.h"
+#include "tools/offline/offline.h"
 
 #include <algorithm>
 
 #include "platform/virtual/virtual_audio.h"
 #include "player/control.h"
 #include "player/mixer/output.h"
-#include "song_watch.h"
+#include "tools/offline/song_watch.h"
 
-namespace xmplay {
+namespace offline {
 
 RenderResult render_song(player::Song* song, int32_t rate, uint64_t max_frames, bool stop_at_end,
                          bool record_rows, const PcmSink& sink, const Progress& progress)
@@ -53,4 +53,21 @@ RenderResult render_song(player::Song* song, int32_t rate, uint64_t max_frames, 
     return result;
 }
 
-}  // namespace xmplay
+void play_device(uint32_t frames, int16_t* heard)
+{
+    const auto chunk = static_cast<uint32_t>(player::sound_chunk_frames());
+    while (frames > 0) {
+        uint32_t step = frames;
+        if (chunk > 0) {
+            const auto at = static_cast<uint32_t>(platform::audio_position() / 4 % chunk);
+            step = std::min(step, chunk - at);
+        }
+        platform::virtual_audio_advance(step, heard);
+        if (heard != nullptr) heard += static_cast<size_t>(step) * 2;
+        frames -= step;
+        while (player::sound_fill_pass()) {
+        }
+    }
+}
+
+}  // namespace offline

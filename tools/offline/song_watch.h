@@ -11,7 +11,7 @@
 
 #include "player/xm.h"
 
-namespace xmplay {
+namespace offline {
 
 struct RowStart {
     uint64_t frame;  // output frame where the row's first tick begins
@@ -36,4 +36,4 @@ const std::vector<RowStart>& recorded_rows();
 // The last row start heard at or before device frame `frame`; false if none is known.
 bool heard_row(uint64_t frame, int32_t& order, int32_t& row);
 
-}  // namespace xmplay
+}  // namespace offline

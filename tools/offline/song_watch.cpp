@@ -1,13 +1,13 @@
 // song_watch.cpp -- row starts and the song's end, seen by wrapping the tick handler
 
-#include "song_watch.h"
+#include "tools/offline/song_watch.h"
 
 #include <array>
 #include <atomic>
 
 #include "player/mixer/output.h"
 
-namespace xmplay {
+namespace offline {
 
 namespace {
 
@@ -152,4 +152,4 @@ bool heard_row(uint64_t frame, int32_t& order, int32_t& row)
     return false;
 }
 
-}  // namespace xmplay
+}  // namespace offline

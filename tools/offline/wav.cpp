@@ -1,13 +1,13 @@
 // wav.cpp -- writing 16-bit stereo PCM as a RIFF/WAVE file
 
-#include "wav.h"
+#include "tools/offline/wav.h"
 
 #include <bit>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
-namespace xmplay {
+namespace offline {
 
 namespace {
 
@@ -170,4 +170,4 @@ bool WavWriter::finish()
     return ok;
 }
 
-}  // namespace xmplay
+}  // namespace offline

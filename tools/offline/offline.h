@@ -1,11 +1,12 @@
-// offline.h -- rendering a song offline: the virtual device, chunks filled back to back
+// offline.h -- the player driven offline: the virtual device moved by the caller, chunks
+// filled by the player's own fill pass
 #pragma once
 #include <cstdint>
 #include <functional>
 
 #include "player/xm.h"
 
-namespace xmplay {
+namespace offline {
 
 constexpr int32_t MAX_SECONDS = 20 * 60;  // nothing plays longer, unless looping live
 
@@ -28,4 +29,11 @@ struct RenderResult {
 RenderResult render_song(player::Song* song, int32_t rate, uint64_t max_frames, bool stop_at_end,
                          bool record_rows, const PcmSink& sink, const Progress& progress);
 
-}  // namespace xmplay
+// Plays `frames` frames on the virtual device as a real one would while the mixing thread
+// keeps up: the device moves on to the next chunk boundary at most, the chunks that fell due
+// are filled, and so on. What the device played is copied into `heard` when not null
+// (frames * 2 samples). For drivers that move sound and pictures in step (quorbela-capture),
+// with the sound opened by sound_open_offline.
+void play_device(uint32_t frames, int16_t* heard);
+
+}  // namespace offline

@@ -1,0 +1,121 @@
+// passes.cpp -- mask fade, texture pass and cross-fade over the RGB565 frame
+
+#include "shell/passes.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "assets/assets.h"
+#include "platform/video.h"
+#include "render/tables.h"
+#include "render/warp.h"
+
+namespace shell {
+
+uint8_t mask_level = 255;
+uint8_t blend_step = 0;
+uint16_t blend_image[FRAME_PIXELS];
+
+namespace {
+
+// The frame as 64000 pixels in memory order, or null before the frame buffer exists.
+uint16_t* frame_pixels()
+{
+    if (platform::frame_buffer == nullptr || platform::frame_size < FRAME_PIXELS * 2) return nullptr;
+    return reinterpret_cast<uint16_t*>(platform::frame_buffer);
+}
+
+int32_t red(uint16_t pixel) { return pixel >> 11; }
+int32_t green(uint16_t pixel) { return (pixel >> 5) & 63; }
+int32_t blue(uint16_t pixel) { return pixel & 31; }
+
+uint16_t rgb(int32_t r, int32_t g, int32_t b)
+{
+    return static_cast<uint16_t>(r << 11 | g << 5 | b);
+}
+
+int32_t floor0(int32_t value) { return std::max(value, 0); }
+
+}  // namespace
+
+void mask_fade(FadeDirection direction)
+{
+    // The level stops one short of its end in both directions: 81 going down (the wipe never
+    // reaches the last mask value) and 254 going up (one step short of untouched).
+    if (direction == FadeDirection::DARKENING) {
+        const auto next = static_cast<uint8_t>(mask_level - 1);
+        if (next != 80) mask_level = next;
+    } else {
+        const auto next = static_cast<uint8_t>(mask_level + 1);
+        if (next != 255) mask_level = next;
+    }
+    uint16_t* pixels = frame_pixels();
+    if (pixels == nullptr) return;
+    const int32_t level = mask_level;
+    for (int32_t i = 0; i < FRAME_PIXELS; ++i) {
+        // (256 - m) taken as a byte: mask byte 0 gives 0 and is never darkened.
+        const int32_t d = floor0(((256 - assets::fade_mask[i]) & 255) - level);
+        if (d == 0) continue;
+        const uint16_t p = pixels[i];
+        pixels[i] = rgb(floor0(red(p) - (d >> 3)), floor0(green(p) - (d >> 2)), floor0(blue(p) - (d >> 3)));
+    }
+}
+
+void texture_pass(TextureMode mode)
+{
+    const uint16_t phase = render::warp_phase;
+    const auto* texture = assets::warp_texture;
+    const uint16_t* palette = render::warp_palette;
+    if (mode == TextureMode::PLAIN) {
+        for (int32_t i = 0; i < FRAME_PIXELS; ++i) {
+            const auto index = static_cast<uint16_t>(assets::swirl_map[i] + phase);
+            blend_image[i] = palette[texture[index]];
+        }
+        return;
+    }
+    // Byte sums wrap at 256 throughout: the sine table is indexed by a byte.
+    const uint8_t* sine = assets::sine_bytes;
+    const auto pl = static_cast<uint8_t>(phase & 255);
+    const auto ph = static_cast<uint8_t>(phase >> 8);
+    const uint8_t s3 = sine[ph];
+    for (int32_t i = 0; i < FRAME_PIXELS; ++i) {
+        const uint16_t w = assets::swirl_map[i];
+        const auto u = static_cast<uint8_t>(w & 255);
+        const auto v = static_cast<uint8_t>(w >> 8);
+        const uint8_t s1 = sine[static_cast<uint8_t>(u + pl)];
+        const uint8_t s2 = sine[static_cast<uint8_t>(s1 + 2 * v + pl)];
+        const auto a = static_cast<uint8_t>((s2 >> 3) + 2 * u);
+        const uint8_t s4 = sine[static_cast<uint8_t>(s3 + u + pl)];
+        const auto low = static_cast<uint8_t>((s4 >> 2) + v);
+        const auto high = static_cast<uint8_t>(a + v);
+        blend_image[i] = palette[texture[high * 256 + low]];
+    }
+}
+
+void cross_fade(BlendWeights weights, uint8_t limit)
+{
+    // The pass uses n even when the stored step stays one below the limit.
+    const auto n = static_cast<uint8_t>(blend_step + 1);
+    if (n != limit) blend_step = n;
+    const int32_t a = weights == BlendWeights::HALF ? n >> 1 : n;
+    const int32_t b = weights == BlendWeights::HALF ? (32 - n) >> 1 : 32 - n;
+    uint16_t* pixels = frame_pixels();
+    if (pixels == nullptr) return;
+    for (int32_t i = 0; i < FRAME_PIXELS; ++i) {
+        const uint16_t p = pixels[i];
+        const uint16_t q = blend_image[i];
+        const int32_t r = std::min(31, floor0(red(p) - a) + floor0(red(q) - b));
+        const int32_t g = std::min(63, floor0(green(p) - 2 * a) + floor0(green(q) - 2 * b));
+        const int32_t bl = std::min(31, floor0(blue(p) - a) + floor0(blue(q) - b));
+        pixels[i] = rgb(r, g, bl);
+    }
+}
+
+void reset_passes()
+{
+    mask_level = 255;
+    blend_step = 0;
+    std::fill(std::begin(blend_image), std::end(blend_image), uint16_t{0});
+}
+
+}  // namespace shell

@@ -1,0 +1,30 @@
+// timeline.h -- the show: eight scenes with two white flashes, each scene a frame loop that
+// ends when the music reaches the scene's end position or Escape is down
+//
+// Animation counters move once per frame; scene changes, beats and texts follow the music
+// position, read through render::current_music_position.
+#pragma once
+#include <cstdint>
+#include <functional>
+
+namespace shell {
+
+constexpr int32_t SCENE_COUNT = 10;  // eight scenes and two flashes, in show order
+
+// Where a driver can watch the show go by (capture, tests). `scene` is "1" .. "8" or "flash".
+struct SceneHooks {
+    std::function<void(const char* scene)> begin;  // before the scene's first frame
+    // After its last frame, with the position its end test read on that frame (read for the
+    // record after a flash and in scene 8, whose end tests do not look at it).
+    std::function<void(const char* scene, uint16_t end_position)> end;
+};
+void set_scene_hooks(SceneHooks hooks);
+
+// Runs the whole show; returns once the last scene has seen Escape.
+void run_timeline();
+
+// Every piece of animation state the show drives (its own, the passes' and the renderer's
+// counters) back to where a fresh process starts.
+void reset_timeline();
+
+}  // namespace shell
