@@ -7,7 +7,7 @@ ifeq ($(CI),true)
   CMAKE_ARGS += -DQUORBELA_WERROR=ON
 endif
 
-PACKAGES := cmake make g++ pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
+PACKAGES := cmake make g++ pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev ffmpeg
 
 .PHONY: all setup configure build run test bench sanitize clean
 
@@ -44,15 +44,9 @@ sanitize: setup
 	@cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && ctest --output-on-failure -j $(JOBS)
 
-# Until the show itself is built, `make run` shows and plays the generated song.
+# The demo, full screen (ARGS=--window for a window; Escape ends a scene, held it ends the show).
 run: build
-	@if [ -f $(BUILD)/assets/quorbela.xm ]; then \
-	  $(BUILD)/tools/xmplay/xmplay --info $(BUILD)/assets/quorbela.xm; \
-	  $(BUILD)/tools/xmplay/xmplay $(BUILD)/assets/quorbela.xm || \
-	    echo "(no sound device here: try $(BUILD)/tools/xmplay/xmplay --wav song.wav $(BUILD)/assets/quorbela.xm)"; \
-	else \
-	  echo "The demo is not built yet: the player, assets and renderer come first."; \
-	fi
+	$(BUILD)/tools/quorbela/quorbela $(ARGS)
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize

@@ -33,6 +33,7 @@ struct HeadlessVideo {
   uint64_t frames = 0;
   std::vector<uint8_t> last_frame;
   uint64_t last_hash = 0;
+  bool hash_stale = false;
 };
 HeadlessVideo video;
 
@@ -83,7 +84,7 @@ void video_unlock() { video.locked = false; }
 void video_blit() {
   if (!video.surfaces) return;
   video.last_frame = video.back_buffer;
-  video.last_hash = headless::frame_hash(video.last_frame.data(), video.last_frame.size());
+  video.hash_stale = true;
   if (video.sink) {
     video.sink({video.last_frame.data(), video.width, video.height, video.pitch,
                 video.bits_per_pixel, video.frames});
@@ -126,7 +127,14 @@ uint64_t headless::frames_presented() { return video.frames; }
 
 const std::vector<uint8_t>& headless::last_frame() { return video.last_frame; }
 
-uint64_t headless::last_frame_hash() { return video.last_hash; }
+uint64_t headless::last_frame_hash() {
+  // Hashed when asked: a capture presents thousands of frames nobody hashes.
+  if (video.hash_stale) {
+    video.last_hash = headless::frame_hash(video.last_frame.data(), video.last_frame.size());
+    video.hash_stale = false;
+  }
+  return video.last_hash;
+}
 
 uint64_t headless::frame_hash(const uint8_t* data, size_t size) {
   uint64_t hash = 0xCBF29CE484222325ull;

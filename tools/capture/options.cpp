@@ -1,0 +1,132 @@
+// options.cpp -- quorbela-capture's command line
+
+#include "options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace capture {
+
+namespace {
+
+bool parse_int(const char* text, int32_t low, int32_t high, int32_t& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(text, &end, 10);
+    if (*text == '\0' || errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
+    value = static_cast<int32_t>(parsed);
+    return true;
+}
+
+bool parse_seconds(const char* text, double& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(text, &end);
+    if (*text == '\0' || errno != 0 || *end != '\0' || !std::isfinite(parsed) || parsed < 0 || parsed > 3600) return false;
+    value = parsed;
+    return true;
+}
+
+}  // namespace
+
+const char* usage_text()
+{
+    return "usage: quorbela-capture [--out DIR] [--video FILE.mp4] [options]\n"
+           "\n"
+           "Plays the whole show offline, frame by frame, with the sound moved on by exactly\n"
+           "1/fps of a second per frame: the same options give the same bytes every time.\n"
+           "\n"
+           "  --out DIR               DIR/frame_NNNNNN.png for each kept frame, DIR/show.wav\n"
+           "  --video FILE.mp4        H.264 + AAC video of the show through ffmpeg\n"
+           "  --positions FILE        FRAME SCENE POSITION for every frame (the sync log)\n"
+           "  --hashes FILE           FRAME HASH for every kept frame: FNV-1a (64-bit) of its\n"
+           "                          128000 bytes of RGB565, to compare captures anywhere\n"
+           "  --summary               one JSON object on stdout: frames and positions per scene\n"
+           "  --fps N                 frames per second of show time (default 70)\n"
+           "  --every K               keep every K-th frame only (default 1)\n"
+           "  --scale N               PNGs at 4:3, N times 320 x 240 (default: 320 x 200 as drawn)\n"
+           "  --last-scene-seconds S  press Escape S seconds into the last scene (default 10)\n"
+           "  --escape-held           hold Escape from the first frame: every scene one frame\n"
+           "  --no-sound-device       as if the sound device failed to open; Escape is then\n"
+           "                          pressed once a second, so each scene ends on it\n"
+           "  --progress, --no-progress  progress on stderr (default: on a terminal)\n"
+           "  --help                  this text\n";
+}
+
+bool parse_options(int argc, const char* const* argv, Options& options, std::string& error)
+{
+    const bool progress = options.progress;
+    options = Options{};
+    options.progress = progress;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        auto value = [&]() -> const char* {
+            if (i + 1 >= argc) return nullptr;
+            return argv[++i];
+        };
+        auto needs_value = [&](const char* name) {
+            error = std::string(name) + " needs a value";
+            return false;
+        };
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            options.help = true;
+        } else if (std::strcmp(arg, "--escape-held") == 0) {
+            options.escape_held = true;
+        } else if (std::strcmp(arg, "--no-sound-device") == 0) {
+            options.no_sound_device = true;
+        } else if (std::strcmp(arg, "--progress") == 0) {
+            options.progress = true;
+        } else if (std::strcmp(arg, "--no-progress") == 0) {
+            options.progress = false;
+        } else if (std::strcmp(arg, "--summary") == 0) {
+            options.summary = true;
+        } else if (std::strcmp(arg, "--out") == 0 || std::strcmp(arg, "--video") == 0 ||
+                   std::strcmp(arg, "--positions") == 0 || std::strcmp(arg, "--hashes") == 0) {
+            const char* text = value();
+            if (text == nullptr || *text == '\0') return needs_value(arg);
+            std::string& target = arg[2] == 'o'   ? options.out_dir
+                                  : arg[2] == 'v' ? options.video_path
+                                  : arg[2] == 'h' ? options.hashes_path
+                                                  : options.positions_path;
+            target = text;
+        } else if (std::strcmp(arg, "--fps") == 0) {
+            const char* text = value();
+            if (text == nullptr) return needs_value(arg);
+            if (!parse_int(text, 1, 1000, options.fps)) {
+                error = std::string("--fps: '") + text + "' is not a frame rate from 1 to 1000";
+                return false;
+            }
+        } else if (std::strcmp(arg, "--every") == 0) {
+            const char* text = value();
+            if (text == nullptr) return needs_value(arg);
+            if (!parse_int(text, 1, 1000000, options.every)) {
+                error = std::string("--every: '") + text + "' is not a whole number from 1 up";
+                return false;
+            }
+        } else if (std::strcmp(arg, "--scale") == 0) {
+            const char* text = value();
+            if (text == nullptr) return needs_value(arg);
+            if (!parse_int(text, 1, 8, options.scale)) {
+                error = std::string("--scale: '") + text + "' is not a scale from 1 to 8";
+                return false;
+            }
+        } else if (std::strcmp(arg, "--last-scene-seconds") == 0) {
+            const char* text = value();
+            if (text == nullptr) return needs_value(arg);
+            if (!parse_seconds(text, options.last_scene_seconds)) {
+                error = std::string("--last-scene-seconds: '") + text + "' is not a number of seconds from 0 to 3600";
+                return false;
+            }
+        } else {
+            error = std::string("unknown option '") + arg + "' (see --help)";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace capture
