@@ -17,9 +17,15 @@ endif()
 add_executable(assetgen IMPORTED)
 set_target_properties(assetgen PROPERTIES IMPORTED_LOCATION "${QUORBELA_HOST_ASSETGEN}")
 
+# quorbela.exe and xmplay.exe at the top of the build folder.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
 add_subdirectory(player)
 add_subdirectory(platform)
 add_subdirectory(render)
+add_subdirectory(shell)
 add_subdirectory(assets)
+add_subdirectory(tools/offline)
 add_subdirectory(tools/xmplay)
+add_subdirectory(tools/quorbela)
 add_subdirectory(tools/videocheck)

@@ -83,10 +83,11 @@ void error_box(const char* text) {
   state.showing_error = true;
   win32::release_pointer();
   ShowCursor(TRUE);
-  if (MessageBoxA(nullptr, text, WINDOW_CAPTION, MB_OK) == 0) {
-    // No desktop to show a box on (a service, a bare session).
-    std::fprintf(stderr, "%s: %s\n", WINDOW_CAPTION, text);
-  }
+  // Also on stderr, where it reaches a log when the program's output is redirected; without
+  // a console nobody sees it.
+  std::fprintf(stderr, "%s: %s\n", WINDOW_CAPTION, text);
+  std::fflush(stderr);
+  MessageBoxA(nullptr, text, WINDOW_CAPTION, MB_OK);
 }
 
 void window_quit() {
