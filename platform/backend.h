@@ -21,6 +21,11 @@ void frame_copy_to(uint8_t* surface, int32_t pitch, int32_t row_bytes, int32_t r
 // refresh of the 320 x 200 mode), 0 runs unpaced, N gives N (at most 1000).
 int32_t frames_per_second(const char* setting);
 
+// Bytes played, for a device whose own count is 32 bits and wraps (wave-out: every 6.7 hours
+// at 44100 Hz): `reported` is the device's count now, `position` the 64-bit one widened from
+// its last answer. The count only runs forward, and is read far more often than it wraps.
+uint64_t widen_position(uint64_t position, uint32_t reported);
+
 // Frame pacing for video_present: every animation counter of the show advances once per
 // frame, so frames come at a steady rate instead of as fast as today's machines allow.
 // pacing_start sets the rate (0: unpaced) and starts afresh; pace_frame waits until the next

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/backend.h"
 #include "platform/win32/wave_out.h"
 
 namespace platform {
@@ -23,7 +24,6 @@ struct WaveOut {
     // waveOutGetPosition answers in 32 bits, which wrap after about 6.7 hours at 44100 Hz:
     // each answer is widened against the last one.
     std::mutex position_mutex;
-    uint32_t last_reported = 0;
     uint64_t position = 0;
     bool stopped = false;
     int32_t rate = 0;
@@ -85,7 +85,6 @@ bool wave_out_open(int32_t rate, const uint8_t* ring, uint32_t ring_bytes)
     state.rate = rate;
     {
         std::lock_guard<std::mutex> lock(state.position_mutex);
-        state.last_reported = 0;
         state.position = 0;
         state.stopped = false;
     }
@@ -115,9 +114,7 @@ uint64_t wave_out_position()
     if (state.device == nullptr || state.stopped) return state.position;
     uint32_t bytes = 0;
     if (!device_bytes(state.rate * 4, bytes)) return state.position;
-    // The count only runs forward, so a smaller answer is a wrap.
-    state.position += static_cast<uint32_t>(bytes - state.last_reported);
-    state.last_reported = bytes;
+    state.position = backend::widen_position(state.position, bytes);
     return state.position;
 }
 
