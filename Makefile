@@ -64,6 +64,7 @@ win32: configure
 	@cmake -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
 	  -DQUORBELA_HOST_ASSETGEN=$(abspath $(BUILD))/tools/assetgen/assetgen $(CMAKE_ARGS) >/dev/null
 	@cmake --build $(WIN32_BUILD) -j $(JOBS)
+	@tools/win32check/imports.sh $(WIN32_BUILD)/quorbela.exe $(WIN32_BUILD)/xmplay.exe
 
 # Both programs under Wine on a virtual X display: the WAV against the native build's, and the
 # show with Escape sent from outside. Installs Wine (32-bit) and the X tools it needs.
