@@ -16,6 +16,9 @@ namespace platform {
 
 namespace {
 
+// The surface description of the first DirectDraw interface, as the calls below hand it over.
+static_assert(sizeof(DDSURFACEDESC) == 108);
+
 // Green in bits 9-5: a 16-bit mode that is X1R5G5B5 rather than the frame's R5G6B5.
 constexpr DWORD GREEN_MASK_555 = 0x03E0;
 

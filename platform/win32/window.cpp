@@ -15,6 +15,9 @@ struct Win32Window {
 };
 Win32Window state;
 
+// The extended window class record of 32-bit Windows.
+static_assert(sizeof(WNDCLASSEXA) == 48);
+
 HWND window_handle() { return static_cast<HWND>(main_window); }
 
 LRESULT CALLBACK window_messages(HWND window, UINT message, WPARAM word, LPARAM value) {
