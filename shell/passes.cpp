@@ -51,13 +51,20 @@ void mask_fade(FadeDirection direction)
     }
     uint16_t* pixels = frame_pixels();
     if (pixels == nullptr) return;
-    const int32_t level = mask_level;
+    // Written without branches in 16-bit lanes, so the compiler can do many pixels at once.
+    const uint16_t level = mask_level;
     for (int32_t i = 0; i < FRAME_PIXELS; ++i) {
         // (256 - m) taken as a byte: mask byte 0 gives 0 and is never darkened.
-        const int32_t d = floor0(((256 - assets::fade_mask[i]) & 255) - level);
-        if (d == 0) continue;
+        const auto reach = static_cast<uint16_t>((256 - assets::fade_mask[i]) & 255);
+        const auto d = static_cast<uint16_t>(reach > level ? reach - level : 0);
         const uint16_t p = pixels[i];
-        pixels[i] = rgb(floor0(red(p) - (d >> 3)), floor0(green(p) - (d >> 2)), floor0(blue(p) - (d >> 3)));
+        const auto r = static_cast<uint16_t>(p >> 11), g = static_cast<uint16_t>((p >> 5) & 63),
+                   b = static_cast<uint16_t>(p & 31);
+        const auto cut_rb = static_cast<uint16_t>(d >> 3), cut_g = static_cast<uint16_t>(d >> 2);
+        const auto r2 = static_cast<uint16_t>(r > cut_rb ? r - cut_rb : 0);
+        const auto g2 = static_cast<uint16_t>(g > cut_g ? g - cut_g : 0);
+        const auto b2 = static_cast<uint16_t>(b > cut_rb ? b - cut_rb : 0);
+        pixels[i] = static_cast<uint16_t>(r2 << 11 | g2 << 5 | b2);
     }
 }
 
@@ -73,20 +80,25 @@ void texture_pass(TextureMode mode)
         }
         return;
     }
-    // Byte sums wrap at 256 throughout: the sine table is indexed by a byte.
+    // Byte sums wrap at 256 throughout: the sine table is indexed by a byte. The look-ups that
+    // depend only on u are made once per frame, 256 of them instead of 64000.
     const uint8_t* sine = assets::sine_bytes;
     const auto pl = static_cast<uint8_t>(phase & 255);
     const auto ph = static_cast<uint8_t>(phase >> 8);
     const uint8_t s3 = sine[ph];
+    uint8_t s1_of[256];
+    uint8_t low_of[256];  // s4 >> 2
+    for (int32_t u = 0; u < 256; ++u) {
+        s1_of[u] = sine[static_cast<uint8_t>(u + pl)];
+        low_of[u] = static_cast<uint8_t>(sine[static_cast<uint8_t>(s3 + u + pl)] >> 2);
+    }
     for (int32_t i = 0; i < FRAME_PIXELS; ++i) {
         const uint16_t w = assets::swirl_map[i];
         const auto u = static_cast<uint8_t>(w & 255);
         const auto v = static_cast<uint8_t>(w >> 8);
-        const uint8_t s1 = sine[static_cast<uint8_t>(u + pl)];
-        const uint8_t s2 = sine[static_cast<uint8_t>(s1 + 2 * v + pl)];
+        const uint8_t s2 = sine[static_cast<uint8_t>(s1_of[u] + 2 * v + pl)];
         const auto a = static_cast<uint8_t>((s2 >> 3) + 2 * u);
-        const uint8_t s4 = sine[static_cast<uint8_t>(s3 + u + pl)];
-        const auto low = static_cast<uint8_t>((s4 >> 2) + v);
+        const auto low = static_cast<uint8_t>(low_of[u] + v);
         const auto high = static_cast<uint8_t>(a + v);
         blend_image[i] = palette[texture[high * 256 + low]];
     }

@@ -56,6 +56,8 @@ struct Timeline {
     uint16_t cloud_seed = CLOUD_SEED;
     render::Point3 transformed[CLOUD_DRAWN] = {};
     render::ScreenPoint screen_points[CLOUD_DRAWN] = {};
+    const uint8_t* strobe_current = assets::strobe_picture_1;  // scene 7's shown picture
+    const uint8_t* strobe_other = assets::strobe_picture_2;
 };
 Timeline timeline;
 SceneHooks hooks;
@@ -125,8 +127,7 @@ void texts()
 
 // Runs `frame` then presents, until the music reaches `end` or Escape is down. Scene 8 has no
 // end position: only Escape ends it.
-template <typename Frame>
-void run_scene(const char* name, uint16_t end, bool escape_only, Frame frame)
+void run_scene(const char* name, uint16_t end, bool escape_only, void (*frame)())
 {
     if (hooks.begin) hooks.begin(name);
     uint16_t end_read = 0;
@@ -248,6 +249,19 @@ void scene_6()
     texts();
 }
 
+void scene_7()
+{
+    platform::input_poll();
+    show_picture(timeline.strobe_current, 3);
+    // While the music stays on a listed row every frame swaps again, so the pictures flicker
+    // for the length of the row; a swap shows from the next frame on.
+    for (uint16_t swap : swap_positions) {
+        if (position() == swap) std::swap(timeline.strobe_current, timeline.strobe_other);
+    }
+    render::grain_blur();
+    texts();
+}
+
 void scene_8()
 {
     platform::input_poll();
@@ -270,6 +284,17 @@ void scene_8()
 
 }  // namespace
 
+void scene_frame(int32_t scene)
+{
+    static void (*const frames[8])() = {scene_1, scene_2, scene_3, scene_4, scene_5, scene_6, scene_7, scene_8};
+    if (scene >= 1 && scene <= 8 && platform::frame_buffer != nullptr) frames[scene - 1]();
+}
+
+void make_show_cloud()
+{
+    make_cloud(timeline.cloud_points, CLOUD_POINTS, timeline.cloud_seed);
+}
+
 void set_scene_hooks(SceneHooks scene_hooks)
 {
     hooks = std::move(scene_hooks);
@@ -285,23 +310,10 @@ void run_timeline()
     run_scene("4", 0x0900, false, scene_4);
     run_scene("5", 0x0B00, false, scene_5);
     flash();
-    make_cloud(timeline.cloud_points, CLOUD_POINTS, timeline.cloud_seed);
+    make_show_cloud();
     run_scene("6", 0x0E00, false, scene_6);
 
-    const uint8_t* current = assets::strobe_picture_1;
-    const uint8_t* other = assets::strobe_picture_2;
-    run_scene("7", 0x1200, false, [&current, &other] {
-        platform::input_poll();
-        show_picture(current, 3);
-        // While the music stays on a listed row every frame swaps again, so the pictures
-        // flicker for the length of the row; a swap shows from the next frame on.
-        for (uint16_t swap : swap_positions) {
-            if (position() == swap) std::swap(current, other);
-        }
-        render::grain_blur();
-        texts();
-    });
-
+    run_scene("7", 0x1200, false, scene_7);
     run_scene("8", 0, true, scene_8);
 }
 

@@ -20,6 +20,12 @@ struct SceneHooks {
 };
 void set_scene_hooks(SceneHooks hooks);
 
+// One frame of scene 1 .. 8 as the show draws it, from the animation state as it stands, not
+// presented (previews and benchmarks). Scene 6 needs the cloud, which the show makes on the
+// way in: call make_show_cloud first.
+void scene_frame(int32_t scene);
+void make_show_cloud();
+
 // Runs the whole show; returns once the last scene has seen Escape.
 void run_timeline();
 
