@@ -7,7 +7,8 @@ ifeq ($(CI),true)
   CMAKE_ARGS += -DQUORBELA_WERROR=ON
 endif
 
-PACKAGES := cmake make g++ pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev ffmpeg
+PACKAGES := cmake make g++ pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev ffmpeg \
+            g++-mingw-w64-i686
 
 .PHONY: all setup configure build run test bench sanitize clean
 
@@ -33,6 +34,7 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 test: build
+	@$(MAKE) --no-print-directory win32
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
@@ -49,4 +51,23 @@ run: build
 	$(BUILD)/tools/quorbela/quorbela $(ARGS)
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-sanitize
+	rm -rf $(BUILD) $(BUILD)-sanitize $(WIN32_BUILD)
+
+# The 32-bit Windows programs, cross-built with mingw-w64: $(WIN32_BUILD)/quorbela.exe and
+# $(WIN32_BUILD)/xmplay.exe. assetgen runs on this machine, so the native build's is used.
+WIN32_BUILD ?= build-win32
+
+.PHONY: win32 win32-check
+
+win32: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target assetgen
+	@cmake -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DQUORBELA_HOST_ASSETGEN=$(abspath $(BUILD))/tools/assetgen/assetgen $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(WIN32_BUILD) -j $(JOBS)
+	@tools/win32check/imports.sh $(WIN32_BUILD)/quorbela.exe $(WIN32_BUILD)/xmplay.exe
+
+# Both programs under Wine on a virtual X display: the WAV against the native build's, and the
+# show with Escape sent from outside. Installs Wine (32-bit) and the X tools it needs.
+win32-check: win32
+	@cmake --build $(BUILD) -j $(JOBS) --target xmplay
+	@tools/win32check/win32-check.sh $(BUILD) $(WIN32_BUILD)

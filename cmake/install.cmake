@@ -15,12 +15,14 @@ endforeach()
 
 # In link order: each library before the ones it needs.
 set(QUORBELA_PLAYER_LIBRARIES
-  quorbela_player quorbela_platform_sdl quorbela_platform_headless quorbela_platform)
+  quorbela_player quorbela_audio_sdl quorbela_audio_virtual quorbela_platform)
 install(TARGETS ${QUORBELA_PLAYER_LIBRARIES} ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 # The player, and the device choice every program makes before sound_open.
 set(quorbela_include_dir ${CMAKE_INSTALL_INCLUDEDIR}/quorbela)
 install(FILES player/player.h DESTINATION ${quorbela_include_dir}/player)
 install(FILES platform/audio.h DESTINATION ${quorbela_include_dir}/platform)
+install(FILES platform/sdl/sdl_audio.h DESTINATION ${quorbela_include_dir}/platform/sdl)
+install(FILES platform/virtual/virtual_audio.h DESTINATION ${quorbela_include_dir}/platform/virtual)
 
 # Both package files find the prefix from where they lie, so the tree can be installed with
 # --prefix anywhere or moved.
@@ -30,27 +32,26 @@ file(RELATIVE_PATH quorbela_pc_to_prefix /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconf
 
 file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/install/QuorbelaPlayerConfig.cmake @ONLY CONTENT [=[
 # QuorbelaPlayerConfig.cmake -- quorbela::player: the XM player with the SDL2 and virtual
-# sound devices (headers: player/player.h, platform/audio.h)
+# sound devices (headers: player/player.h, platform/audio.h and each device's own header).
+# The SDL device loads SDL2 itself when it opens, so nothing of SDL is linked.
 include(CMakeFindDependencyMacro)
 find_dependency(Threads)
-find_dependency(PkgConfig)
-pkg_check_modules(QUORBELA_SDL2 REQUIRED QUIET IMPORTED_TARGET sdl2)
 
 get_filename_component(_quorbela_prefix "${CMAKE_CURRENT_LIST_DIR}/@quorbela_cmake_to_prefix@" ABSOLUTE)
 if(NOT TARGET quorbela::player)
-  foreach(_quorbela_lib player platform_sdl platform_headless platform)
+  foreach(_quorbela_lib player audio_sdl audio_virtual platform)
     add_library(quorbela::${_quorbela_lib} STATIC IMPORTED)
     set_target_properties(quorbela::${_quorbela_lib} PROPERTIES
       IMPORTED_LOCATION "${_quorbela_prefix}/@CMAKE_INSTALL_LIBDIR@/libquorbela_${_quorbela_lib}.a")
   endforeach()
   set_target_properties(quorbela::platform PROPERTIES
     INTERFACE_INCLUDE_DIRECTORIES "${_quorbela_prefix}/@quorbela_include_dir@")
-  set_target_properties(quorbela::platform_sdl PROPERTIES
-    INTERFACE_LINK_LIBRARIES "quorbela::platform;PkgConfig::QUORBELA_SDL2")
-  set_target_properties(quorbela::platform_headless PROPERTIES
+  set_target_properties(quorbela::platform PROPERTIES
+    INTERFACE_LINK_LIBRARIES "Threads::Threads;${CMAKE_DL_LIBS}")
+  set_target_properties(quorbela::audio_sdl quorbela::audio_virtual PROPERTIES
     INTERFACE_LINK_LIBRARIES quorbela::platform)
   set_target_properties(quorbela::player PROPERTIES
-    INTERFACE_LINK_LIBRARIES "quorbela::platform_sdl;quorbela::platform_headless;quorbela::platform;Threads::Threads"
+    INTERFACE_LINK_LIBRARIES "quorbela::audio_sdl;quorbela::audio_virtual;quorbela::platform"
     INTERFACE_COMPILE_FEATURES cxx_std_20)
 endif()
 unset(_quorbela_prefix)
@@ -71,8 +72,7 @@ includedir=${prefix}/@quorbela_include_dir@
 Name: quorbela-player
 Description: XM module player: loader, replay, mixer and output thread, SDL2 and virtual sound devices
 Version: @PROJECT_VERSION@
-Requires: sdl2
-Libs: -L${libdir} -lquorbela_player -lquorbela_platform_sdl -lquorbela_platform_headless -lquorbela_platform -pthread
+Libs: -L${libdir} -lquorbela_player -lquorbela_audio_sdl -lquorbela_audio_virtual -lquorbela_platform -pthread -ldl
 Cflags: -I${includedir}
 ]=])
 install(FILES ${PROJECT_BINARY_DIR}/install/quorbela-player.pc

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/audio.h"
+#include "platform/sdl/sdl_audio.h"
 #include "player/player.h"
 
 int main(int argc, char** argv)

@@ -1,6 +1,7 @@
 // audio.cpp -- the selected audio device and the calls that forward to it
 
 #include "platform/audio.h"
+#include "platform/backend.h"
 
 #include <atomic>
 
@@ -66,6 +67,12 @@ void audio_ring_written()
 void audio_ring_acquire()
 {
     (void)ring_writes.load(std::memory_order_acquire);
+}
+
+uint64_t backend::widen_position(uint64_t position, uint32_t reported)
+{
+    // The difference taken in 32 bits is the distance moved, across a wrap as well.
+    return position + static_cast<uint32_t>(reported - static_cast<uint32_t>(position));
 }
 
 }  // namespace platform

@@ -1,9 +1,11 @@
 // audio.h -- the audio device: one ring of 16-bit stereo frames played endlessly, and the
 // byte position the device has played up to
 //
-// Backends are tables of functions chosen at run time, so one program may carry several
-// (xmplay plays through SDL and renders offline through the virtual device). Nothing is
-// chosen at start: without audio_set_device every open fails, as on a machine without sound.
+// Devices are tables of functions chosen at run time, so one program may carry several
+// (xmplay plays through SDL and renders offline through the virtual device). Each device
+// declares its own factory in its own header and library: platform/sdl/sdl_audio.h,
+// platform/virtual/virtual_audio.h, platform/win32/wave_out.h. Nothing is chosen at start:
+// without audio_set_device every open fails, as on a machine without sound.
 #pragma once
 #include <cstdint>
 
@@ -39,20 +41,5 @@ const char* audio_error();  // why the last audio_open failed
 // before it reads, so that the reader is sure to see the frames written before.
 void audio_ring_written();
 void audio_ring_acquire();
-
-// SDL2 audio (quorbela_platform_sdl): the audio callback copies from the ring at the cursor
-// and moves the cursor on. Initialises only SDL's audio subsystem, so it lives beside the
-// SDL video backend.
-const AudioDevice* sdl_audio_device();
-
-// The virtual device (quorbela_platform_headless): its cursor moves only when told, for
-// offline rendering and tests.
-const AudioDevice* virtual_audio_device();
-// Plays `frames` frames: copies them from the ring at the cursor into `destination` (when not
-// null) and moves the cursor on. Does nothing while the device is closed.
-void virtual_audio_advance(uint32_t frames, int16_t* destination);
-// Makes every later open of the virtual device fail (true) or succeed again (false).
-void virtual_audio_fail_open(bool fail);
-bool virtual_audio_is_open();
 
 }  // namespace platform

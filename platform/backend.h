@@ -1,4 +1,4 @@
-// backend.h -- the pieces the SDL and headless backends share; the show never includes this
+// backend.h -- the pieces every backend shares; the show never includes this
 #pragma once
 #include <cstdint>
 #include "platform/input.h"
@@ -21,6 +21,18 @@ void frame_copy_to(uint8_t* surface, int32_t pitch, int32_t row_bytes, int32_t r
 // refresh of the 320 x 200 mode), 0 runs unpaced, N gives N (at most 1000).
 int32_t frames_per_second(const char* setting);
 
+// Bytes played, for a device whose own count is 32 bits and wraps (wave-out: every 6.7 hours
+// at 44100 Hz): `reported` is the device's count now, `position` the 64-bit one widened from
+// its last answer. The count only runs forward, and is read far more often than it wraps.
+uint64_t widen_position(uint64_t position, uint32_t reported);
+
+// Frame pacing for video_present: every animation counter of the show advances once per
+// frame, so frames come at a steady rate instead of as fast as today's machines allow.
+// pacing_start sets the rate (0: unpaced) and starts afresh; pace_frame waits until the next
+// frame is due.
+void pacing_start(int32_t frames_per_second);
+void pace_frame();
+
 // One keyboard read: `device_state` holds 256 bytes by scan code, bit 7 set while down, or is
 // null when the read failed (key_state then keeps the last good snapshot). A close request
 // always shows as Escape held.
@@ -29,5 +41,9 @@ void key_state_clear();
 
 void window_close_request();
 void window_state_reset();  // forgets a close request and the window handle
+
+// Each backend's part of the window rules kept in window.cpp: the pointer moved over the
+// window, so keep it hidden (unless an error box has shown it).
+void cursor_keep_hidden();
 
 }  // namespace platform::backend

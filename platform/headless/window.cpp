@@ -1,6 +1,5 @@
 // window.cpp -- headless backend: a window that exists only as state; errors go to stderr
 #include <cstdio>
-#include <cstdlib>
 #include "platform/backend.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/state.h"
@@ -26,35 +25,13 @@ void window_create() {
   main_window = &window_token;
 }
 
-bool window_procedure(WindowHandle target, WindowMessage message) {
-  (void)target;
-  switch (message) {
-    case WindowMessage::CLOSE_REQUEST:
-      backend::window_close_request();
-      return true;
-    case WindowMessage::DESTROY:
-      backend::window_close_request();
-      return false;
-    case WindowMessage::SET_CURSOR:
-      return true;
-    case WindowMessage::OTHER:
-      break;
-  }
-  return false;
-}
+void backend::cursor_keep_hidden() {}
 
 void error_box(const char* text) {
   window.cursor_visible = true;
   window.last_error = text != nullptr ? text : "";
   // There is no display to show a box on: one line on stderr instead.
   std::fprintf(stderr, "%s: %s\n", WINDOW_CAPTION, window.last_error.c_str());
-}
-
-void fatal_error(const char* text) {
-  error_box(text);
-  // Nothing else is taken down: the mixing thread may still run, so no destructors either.
-  std::fflush(nullptr);
-  std::_Exit(0);
 }
 
 void window_quit() {

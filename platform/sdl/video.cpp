@@ -1,8 +1,6 @@
 // video.cpp -- SDL backend: the frame as a streaming texture, shown full screen at 4:3
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 #include "platform/backend.h"
 #include "platform/sdl/options.h"
 #include "platform/sdl/sdl.h"
@@ -13,8 +11,6 @@ namespace platform {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 struct SdlVideo {
   bool video_subsystem = false;  // the reference video_create holds on SDL's video
   SDL_Renderer* renderer = nullptr;
@@ -24,9 +20,6 @@ struct SdlVideo {
   int32_t row_bytes = 0;
   int32_t locked_pitch = 0;
   bool locked = false;
-  Clock::duration frame_interval{};  // zero: unpaced
-  Clock::time_point next_frame{};
-  bool pacing_started = false;
 };
 SdlVideo video;
 
@@ -53,25 +46,6 @@ Uint32 texture_format(int32_t bits_per_pixel) {
 
 // The mode's pixels were not square: 320 x 200 filled a 4:3 monitor.
 int32_t shown_height(int32_t width) { return width * 3 / 4; }
-
-// Every animation counter of the show advances once per frame, so frames come at a steady
-// rate instead of as fast as today's machines allow.
-void pace_frame() {
-  if (video.frame_interval == Clock::duration::zero()) return;
-  const Clock::time_point now = Clock::now();
-  if (!video.pacing_started) {
-    video.pacing_started = true;
-    video.next_frame = now;
-  }
-  if (video.next_frame > now) {
-    std::this_thread::sleep_until(video.next_frame);
-  } else if (now - video.next_frame > video.frame_interval) {
-    // More than a frame late (a stall, a drag of the window): carry on from now rather than
-    // rushing through the missed frames.
-    video.next_frame = now;
-  }
-  video.next_frame += video.frame_interval;
-}
 
 bool window_shows_nothing() {
   const Uint32 flags = SDL_GetWindowFlags(sdl_window());
@@ -135,11 +109,7 @@ void video_set_mode(int32_t width, int32_t height, int32_t bits_per_pixel) {
   video.width = width;
   video.height = height;
   video.row_bytes = width * backend::bytes_per_pixel(bits_per_pixel);
-  const int32_t rate = backend::frames_per_second(std::getenv("QUORBELA_FPS"));
-  video.frame_interval = rate == 0 ? Clock::duration::zero()
-                                   : std::chrono::duration_cast<Clock::duration>(
-                                         std::chrono::nanoseconds(1'000'000'000 / rate));
-  video.pacing_started = false;
+  backend::pacing_start(backend::frames_per_second(std::getenv("QUORBELA_FPS")));
 
   SDL_SetRenderDrawColor(video.renderer, 0, 0, 0, 255);
   SDL_RenderClear(video.renderer);
@@ -177,7 +147,7 @@ void video_blit() {
 
 void video_present() {
   if (video.texture == nullptr) return;
-  pace_frame();
+  backend::pace_frame();
   // Minimised or hidden: nothing to show, and waiting for the window would stop the show.
   if (window_shows_nothing()) return;
   if (auto* surface = static_cast<uint8_t*>(video_lock())) {

@@ -69,23 +69,8 @@ void window_create() {
   SDL_ShowCursor(SDL_DISABLE);
 }
 
-bool window_procedure(WindowHandle window, WindowMessage message) {
-  (void)window;
-  switch (message) {
-    case WindowMessage::CLOSE_REQUEST:
-      backend::window_close_request();
-      return true;
-    case WindowMessage::DESTROY:
-      backend::window_close_request();
-      return false;
-    case WindowMessage::SET_CURSOR:
-      // The system never gets to put its pointer over the show.
-      if (!state.showing_error) SDL_ShowCursor(SDL_DISABLE);
-      return true;
-    case WindowMessage::OTHER:
-      break;
-  }
-  return false;
+void backend::cursor_keep_hidden() {
+  if (!state.showing_error) SDL_ShowCursor(SDL_DISABLE);
 }
 
 bool sdl::window_event(const SDL_Event& event) {
@@ -122,13 +107,6 @@ void error_box(const char* text) {
     // No display to show a box on.
     std::fprintf(stderr, "%s: %s\n", WINDOW_CAPTION, text);
   }
-}
-
-void fatal_error(const char* text) {
-  error_box(text);
-  // Nothing else is taken down: the mixing thread may still run, so no destructors either.
-  std::fflush(nullptr);
-  std::_Exit(0);
 }
 
 void window_quit() {

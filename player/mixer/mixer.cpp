@@ -11,7 +11,7 @@
 #include <cstring>
 #include <new>
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(__SSE2__)
 #include <immintrin.h>
 #endif
 

@@ -2,9 +2,6 @@
 
 #include "player/mixer/output.h"
 
-#include <pthread.h>
-#include <sched.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -15,6 +12,7 @@
 #include <thread>
 
 #include "platform/audio.h"
+#include "platform/thread.h"
 #include "player/control.h"
 #include "player/mixer/mixer.h"
 #include "player/stream.h"
@@ -68,15 +66,6 @@ OutputState state;
 // Set on the thread that is filling a chunk, for as long as it does: a tick handler that
 // stops a song runs under the chunk's own lock, and its exclusion nests in it.
 thread_local bool filling_here = false;
-
-void raise_priority()
-{
-    // Realtime scheduling needs privileges most users lack; playing on at normal priority is
-    // the best that is left then.
-    sched_param parameters{};
-    parameters.sched_priority = sched_get_priority_max(SCHED_FIFO);
-    (void)pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameters);
-}
 
 // Ticks `song` through the chunk and mixes the voices between its ticks. A song its own
 // tick handler stops is mixed no further.
@@ -141,7 +130,7 @@ const int16_t* fill_chunk(uint64_t heard_frame)
 
 void mix_thread()
 {
-    raise_priority();
+    platform::thread_raise_priority();
     while (!state.stop.load(std::memory_order_acquire)) {
         sound_fill_pass();
         std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/audio.h"
+#include "platform/virtual/virtual_audio.h"
 #include "player/control.h"
 #include "player/list.h"
 #include "player/mixer/mixer.h"

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/audio.h"
+#include "platform/virtual/virtual_audio.h"
 #include "player/control.h"
 #include "player/mixer/mixer.h"
 #include "player/mixer/output.h"

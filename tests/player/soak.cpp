@@ -16,6 +16,7 @@
 
 #include "assets/assets.h"
 #include "platform/audio.h"
+#include "platform/virtual/virtual_audio.h"
 #include "player/control.h"
 #include "player/mixer/mixer.h"
 #include "player/mixer/output.h"

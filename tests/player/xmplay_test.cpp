@@ -498,4 +498,33 @@ TEST_F(XmplayProgram, PlaysThroughSdlWhatItRendersOffline)
     EXPECT_EQ(played.substr(at, compare), rendered.substr(0, compare));
 }
 
+// The offline modes must not pay for the desktop's sound stack: SDL is loaded only when the
+// live mode opens the device. The live run shows that the loader's log would name it.
+TEST_F(XmplayProgram, OnlyLivePlayingLoadsSdl)
+{
+    const std::string path = write_file("libs.xm", xmwriter::write(test_support::song_module(1, 4, 3)));
+    const auto libraries_loaded = [&](const std::string& arguments, const std::string& environment) {
+        const std::string log = dir_ + "/ld";
+        std::system(("rm -f '" + log + "'.*").c_str());
+        const Outcome r = run(arguments, environment + " LD_DEBUG=libs LD_DEBUG_OUTPUT=" + log);
+        EXPECT_EQ(r.code, 0) << arguments << ": " << r.err;
+        std::string all;
+        if (std::FILE* list = popen(("cat '" + log + "'.* 2>/dev/null").c_str(), "r")) {
+            char block[4096];
+            size_t n = 0;
+            while ((n = std::fread(block, 1, sizeof block, list)) > 0) all.append(block, n);
+            pclose(list);
+        }
+        return all;
+    };
+    for (const std::string& mode : {std::string("--info"), std::string("--rows"), "--wav " + dir_ + "/libs.wav"}) {
+        const std::string log = libraries_loaded(mode + " " + path, "");
+        EXPECT_NE(log.find("libstdc++"), std::string::npos) << mode << ": no loader log";
+        EXPECT_EQ(log.find("libSDL2"), std::string::npos) << mode;
+    }
+    const std::string live =
+        libraries_loaded(path, "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + dir_ + "/libs.raw");
+    EXPECT_NE(live.find("libSDL2"), std::string::npos);
+}
+
 }  // namespace

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "options.h"
-#include "platform/audio.h"
+#include "platform/virtual/virtual_audio.h"
 #include "platform/headless/headless.h"
 #include "platform/input.h"
 #include "platform/window.h"

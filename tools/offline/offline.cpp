@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/audio.h"
+#include "platform/virtual/virtual_audio.h"
 #include "player/control.h"
 #include "player/mixer/output.h"
 #include "tools/offline/song_watch.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/audio.h"
+#include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/options.h"
 #include "platform/window.h"
 #include "shell/demo.h"

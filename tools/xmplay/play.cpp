@@ -1,74 +1,24 @@
 // play.cpp -- playing a song live on the sound device, with a progress line and q/Escape/Ctrl-C
 
-#include <fcntl.h>
-#include <signal.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 #include "modes.h"
-#include "tools/offline/offline.h"
-#include "platform/audio.h"
+#ifdef _WIN32
+#include "platform/win32/wave_out.h"
+#else
+#include "platform/sdl/sdl_audio.h"
+#endif
 #include "player/control.h"
 #include "player/mixer/output.h"
+#include "terminal.h"
+#include "tools/offline/offline.h"
 #include "tools/offline/song_watch.h"
 
 namespace xmplay {
 
 namespace {
-
-volatile sig_atomic_t interrupted = 0;
-
-void on_signal(int)
-{
-    interrupted = 1;
-}
-
-// Puts the terminal into a mode where single keys arrive at once without echo, and puts it
-// back as it was. Ctrl-C still sends its signal.
-class KeyReader {
-public:
-    KeyReader()
-    {
-        active_ = isatty(STDIN_FILENO) != 0 && tcgetattr(STDIN_FILENO, &saved_) == 0;
-        if (!active_) return;
-        termios raw = saved_;
-        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-        raw.c_cc[VMIN] = 0;
-        raw.c_cc[VTIME] = 0;
-        active_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
-    }
-    ~KeyReader()
-    {
-        if (active_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
-    }
-    KeyReader(const KeyReader&) = delete;
-    KeyReader& operator=(const KeyReader&) = delete;
-
-    // True when q or Escape was pressed. An Escape that starts a key sequence (an arrow key)
-    // comes with its other bytes and does not count.
-    bool quit_pressed()
-    {
-        if (!active_) return false;
-        char keys[32];
-        const ssize_t count = read(STDIN_FILENO, keys, sizeof keys);
-        for (ssize_t i = 0; i < count; ++i) {
-            if (keys[i] == 'q' || keys[i] == 'Q') return true;
-            if (keys[i] == 27) {
-                if (i + 1 == count) return true;
-                break;
-            }
-        }
-        return false;
-    }
-
-private:
-    termios saved_{};
-    bool active_ = false;
-};
 
 void show_time(char* out, size_t size, uint64_t frames, int32_t rate)
 {
@@ -94,24 +44,6 @@ void draw_status(uint64_t elapsed, uint64_t total, int32_t rate, int32_t order, 
     std::fflush(stdout);
 }
 
-// Sound libraries print their own complaints while they probe for devices; the one line
-// xmplay prints says what matters.
-bool open_quietly(int32_t rate)
-{
-    std::fflush(stderr);
-    const int saved = dup(STDERR_FILENO);
-    const int null = open("/dev/null", O_WRONLY);
-    if (saved >= 0 && null >= 0) dup2(null, STDERR_FILENO);
-    if (null >= 0) close(null);
-    const bool opened = player::sound_open(rate);
-    std::fflush(stderr);
-    if (saved >= 0) {
-        dup2(saved, STDERR_FILENO);
-        close(saved);
-    }
-    return opened;
-}
-
 }  // namespace
 
 int run_play(player::Song* song, const ModuleFile& module, const Options& options)
@@ -121,26 +53,22 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
     const uint64_t total = song_frames(song, options);
     const uint64_t cap = static_cast<uint64_t>(offline::MAX_SECONDS) * static_cast<uint64_t>(rate);
 
+#ifdef _WIN32
+    platform::audio_set_device(platform::wave_out_audio_device());
+#else
     platform::audio_set_device(platform::sdl_audio_device());
+#endif
     player::sound_set_buffer_time(100);
-    if (!open_quietly(rate)) {
+    if (!run_quietly([rate] { return player::sound_open(rate); })) {
         report(options.file, std::string("no sound device (") + platform::audio_error() + ")");
         return 1;
     }
 
-    const bool on_terminal = isatty(STDOUT_FILENO) != 0;
+    const bool on_terminal = output_is_terminal();
     std::printf("Playing \"%s\": %d channels, %d orders, speed %d, %d BPM\n", printable(module.name).c_str(),
                 song->channel_count, song->song_length, song->default_speed, song->default_bpm);
     if (on_terminal) std::printf("q, Escape or Ctrl-C stops\n");
     std::fflush(stdout);
-
-    struct sigaction action {};
-    action.sa_handler = on_signal;
-    sigemptyset(&action.sa_mask);
-    struct sigaction old_int {}, old_term {}, old_hup {};
-    sigaction(SIGINT, &action, &old_int);
-    sigaction(SIGTERM, &action, &old_term);
-    sigaction(SIGHUP, &action, &old_hup);
 
     offline::watch_song(song, false);
     if (!player::song_start(song)) {
@@ -152,7 +80,7 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
     {
         KeyReader keys;
         auto last_draw = std::chrono::steady_clock::now() - std::chrono::seconds(1);
-        while (interrupted == 0 && !keys.quit_pressed()) {
+        while (!keys.quit_pressed()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             if (!offline::song_began()) continue;
             const uint64_t device = platform::audio_position() / 4;
@@ -181,9 +109,6 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
         std::fprintf(stderr, "xmplay: %llu underruns (chunks played twice: the mixing thread fell behind)\n",
                      static_cast<unsigned long long>(underruns));
     }
-    sigaction(SIGINT, &old_int, nullptr);
-    sigaction(SIGTERM, &old_term, nullptr);
-    sigaction(SIGHUP, &old_hup, nullptr);
     return 0;
 }
 

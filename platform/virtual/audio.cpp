@@ -1,10 +1,10 @@
-// audio.cpp -- headless backend: the virtual audio device, whose cursor moves only when told
+// audio.cpp -- the virtual audio device, whose cursor moves only when told
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 
-#include "platform/audio.h"
+#include "platform/virtual/virtual_audio.h"
 
 namespace platform {
 
