@@ -10,7 +10,7 @@ endif
 PACKAGES := cmake make g++ pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev ffmpeg \
             g++-mingw-w64-i686
 
-.PHONY: all setup configure build run test bench sanitize clean
+.PHONY: all setup configure build run test bench sanitize clean pictures
 
 all: build
 
@@ -49,6 +49,16 @@ sanitize: setup
 # The demo, full screen (ARGS=--window for a window; Escape ends a scene, held it ends the show).
 run: build
 	$(BUILD)/tools/quorbela/quorbela $(ARGS)
+
+# The README's pictures of the scenes, remade from a capture of the show.
+PICTURE_FRAMES := 1:001400 2:003500 3:004550 4:004900 5:005950 6:007700 7:009100 8:010500
+pictures: build
+	@rm -rf $(BUILD)/pictures
+	$(BUILD)/tools/capture/quorbela-capture --out $(BUILD)/pictures --every 35 --scale 1 --no-progress
+	@mkdir -p docs/pictures
+	@for pick in $(PICTURE_FRAMES); do \
+	  cp $(BUILD)/pictures/frame_$${pick#*:}.png docs/pictures/scene-$${pick%%:*}.png; \
+	done
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(WIN32_BUILD)
