@@ -93,25 +93,15 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
                                   : arg[2] == 'h' ? options.hashes_path
                                                   : options.positions_path;
             target = text;
-        } else if (std::strcmp(arg, "--fps") == 0) {
+        } else if (std::strcmp(arg, "--fps") == 0 || std::strcmp(arg, "--every") == 0 ||
+                   std::strcmp(arg, "--scale") == 0) {
             const char* text = value();
             if (text == nullptr) return needs_value(arg);
-            if (!parse_int(text, 1, 1000, options.fps)) {
-                error = std::string("--fps: '") + text + "' is not a frame rate from 1 to 1000";
-                return false;
-            }
-        } else if (std::strcmp(arg, "--every") == 0) {
-            const char* text = value();
-            if (text == nullptr) return needs_value(arg);
-            if (!parse_int(text, 1, 1000000, options.every)) {
-                error = std::string("--every: '") + text + "' is not a whole number from 1 up";
-                return false;
-            }
-        } else if (std::strcmp(arg, "--scale") == 0) {
-            const char* text = value();
-            if (text == nullptr) return needs_value(arg);
-            if (!parse_int(text, 1, 8, options.scale)) {
-                error = std::string("--scale: '") + text + "' is not a scale from 1 to 8";
+            const bool fps = arg[2] == 'f', every = arg[2] == 'e';
+            int32_t& target = fps ? options.fps : every ? options.every : options.scale;
+            if (!parse_int(text, 1, fps ? 1000 : every ? 1000000 : 8, target)) {
+                error = std::string(arg) + ": '" + text + "' is not " +
+                        (fps ? "a frame rate from 1 to 1000" : every ? "a whole number from 1 up" : "a scale from 1 to 8");
                 return false;
             }
         } else if (std::strcmp(arg, "--last-scene-seconds") == 0) {
