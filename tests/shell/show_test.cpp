@@ -243,6 +243,23 @@ TEST_F(ShowTest, BadUsageAndMissingFfmpegGetOneLine)
     EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 
+// The demo itself on a machine with no display (and, here, no sound card either): the sound
+// opens first and must not add its own complaints to the one line.
+TEST(DemoProgram, WithoutADisplaySaysOneLineAndExitsZero)
+{
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " + std::string(QUORBELA_PATH) +
+                                " 2>&1 >/dev/null";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string err;
+    char buffer[1024];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) err.append(buffer, n);
+    const int status = pclose(pipe);
+    EXPECT_EQ(err, "MORVA Q-ENGINE V2.2: Sorry, I can't init DirectDraw\n");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 // ---- in-process, where the test plays the music ----
 
 // Which strobe picture a scene-7 frame shows: the grain and blur keep pixels from matching
