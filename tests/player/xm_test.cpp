@@ -49,7 +49,7 @@ const Sample* only_sample(const Song& song)
 TEST(XmTest, ReadsTheModuleHeader)
 {
     xmwriter::Module m = fixtures::rich_module();
-    m.flags = 1;
+    m.flags = FLAG_LINEAR;
     m.speed = 5;
     m.bpm = 140;
     SongPtr song = load(m);
