@@ -18,6 +18,33 @@ constexpr int32_t MESH_VERTEX_COUNT = 42;
 constexpr int32_t MESH_FACE_COUNT = 80;
 constexpr int32_t TEXT_EVENT_COUNT = 40;
 
+// The font sheet holds a glyph for each character FIRST_GLYPH..LAST_GLYPH, GLYPH_WIDTH x
+// GLYPH_HEIGHT with its top-left at row 1, column 1 + GLYPH_PITCH * (ch - 32).
+constexpr int32_t GLYPH_WIDTH = 23;
+constexpr int32_t GLYPH_HEIGHT = 27;
+constexpr int32_t GLYPH_PITCH = 24;
+constexpr uint8_t FIRST_GLYPH = 33;  // '!'
+constexpr uint8_t LAST_GLYPH = 92;   // the backslash
+static_assert(1 + GLYPH_PITCH * (LAST_GLYPH - 32) + GLYPH_WIDTH <= int32_t{FONT_WIDTH});
+static_assert(1 + GLYPH_HEIGHT <= int32_t{FONT_HEIGHT});
+
+// Pixels the pen moves on after a character, space and characters without a glyph included.
+// The glyphs are drawn to fit inside their advance.
+constexpr int32_t glyph_advance(char ch)
+{
+    switch (ch) {
+    case 'W':
+    case 'M':
+        return 24;
+    case 'I':
+        return 8;
+    case 'L':
+        return 11;
+    default:
+        return 16;
+    }
+}
+
 extern const uint8_t module_xm[MODULE_SIZE];  // the song, served as "quorbela.xm"
 
 extern const uint8_t intro_picture[PICTURE_SIZE];     // intensities, shown >> 4
@@ -28,7 +55,7 @@ extern const uint8_t fade_mask[PICTURE_SIZE];         // 1..255 shape the wipe, 
 extern const uint8_t dot_picture[PICTURE_SIZE];       // glow in the top-left 64 x 42
 extern const uint8_t dot_palette_stored[PALETTE_SIZE];
 
-extern const uint8_t font_sheet[FONT_WIDTH * FONT_HEIGHT];  // glyph ch at row 1, column 1 + 24 (ch - 32)
+extern const uint8_t font_sheet[FONT_WIDTH * FONT_HEIGHT];  // the layout above
 extern const uint8_t font_palette_stored[PALETTE_SIZE];
 
 extern const uint8_t warp_texture[WARP_TEXTURE_SIZE];  // 256 x 256, row in the high byte of the index

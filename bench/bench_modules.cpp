@@ -7,6 +7,8 @@
 #include <fstream>
 #include <string>
 
+#include "player/replay/effects.h"
+#include "player/xm.h"
 #include "tools/xmwriter/xm_writer.h"
 
 namespace {
@@ -65,7 +67,7 @@ std::vector<xmwriter::Instrument> instruments()
     add("pad", pad);
     all.back().volume.points = {{0, 0}, {8, 64}, {40, 44}, {120, 36}, {200, 0}};
     all.back().volume.sustain = 3;
-    all.back().volume.type = 1 | 2;
+    all.back().volume.type = player::ENVELOPE_ON | player::ENVELOPE_SUSTAIN;
     all.back().fadeout = 600;
     all.back().vibrato_type = 0;
     all.back().vibrato_depth = 6;
@@ -95,12 +97,12 @@ xmwriter::Module module(const char* name, int channels, int orders, uint16_t bpm
     m.instruments = instruments();
     static const uint8_t scale[] = {0, 2, 3, 5, 7, 8, 10, 12};
     static const uint8_t effects[][2] = {
-        {0x0, 0x37},  // arpeggio
-        {0x4, 0x46},  // vibrato
-        {0xA, 0x02},  // volume slide down
-        {0x1, 0x02},  // portamento up
-        {0x2, 0x02},  // portamento down
-        {0x8, 0x40},  // panning
+        {player::EFFECT_ARPEGGIO, 0x37},
+        {player::EFFECT_VIBRATO, 0x46},
+        {player::EFFECT_VOLUME_SLIDE, 0x02},  // down
+        {player::EFFECT_PORTA_UP, 0x02},
+        {player::EFFECT_PORTA_DOWN, 0x02},
+        {player::EFFECT_SET_PANNING, 0x40},
     };
     for (int order = 0; order < orders; ++order) {
         m.orders.push_back(static_cast<uint8_t>(order));
@@ -117,11 +119,11 @@ xmwriter::Module module(const char* name, int channels, int orders, uint16_t bpm
                     cell.note = static_cast<uint8_t>(37 + 12 * (c % 3) + scale[step] - (instrument == 3 ? 12 : 0));
                     cell.instrument = static_cast<uint8_t>(instrument + 1);
                     cell.volume = static_cast<uint8_t>(0x10 + 40 + (row * 7 + c * 5) % 24);  // set volume
-                    if (effect[0] == 0x8) {
-                        cell.effect = 0x8;
+                    if (effect[0] == player::EFFECT_SET_PANNING) {
+                        cell.effect = player::EFFECT_SET_PANNING;
                         cell.parameter = static_cast<uint8_t>((c * 37 + row * 11) % 256);
                     }
-                } else if (instrument != 3 && effect[0] != 0x8) {
+                } else if (instrument != 3 && effect[0] != player::EFFECT_SET_PANNING) {
                     cell.effect = effect[0];
                     cell.parameter = effect[1];
                 } else if (row % 8 == 5) {
@@ -131,8 +133,8 @@ xmwriter::Module module(const char* name, int channels, int orders, uint16_t bpm
         }
         // A tone portamento run on channel 0 in every other pattern.
         if (order % 2 == 1) {
-            pattern.at(32, 0, channels) = {61, 1, 0, 0x3, 0x08};
-            for (int row = 33; row < 40; ++row) pattern.at(row, 0, channels) = {0, 0, 0, 0x3, 0x00};
+            pattern.at(32, 0, channels) = {61, 1, 0, player::EFFECT_TONE_PORTA, 0x08};
+            for (int row = 33; row < 40; ++row) pattern.at(row, 0, channels) = {0, 0, 0, player::EFFECT_TONE_PORTA, 0x00};
         }
         m.patterns.push_back(pattern);
     }

@@ -7,6 +7,7 @@
 
 #include "player/control.h"
 #include "player/mixer/mixer.h"
+#include "player/replay/effects.h"
 #include "player/replay/replay.h"
 #include "tests/support/player_support.h"
 #include "tools/xmwriter/xm_writer.h"
@@ -22,8 +23,18 @@ constexpr int TICKS = 100000;
 std::vector<uint8_t> busy_module()
 {
     static const uint8_t effects[][2] = {
-        {0x04, 0x48}, {0x00, 0x37}, {0x03, 0x08}, {0x0A, 0x01}, {0x06, 0x10}, {0x01, 0x02},
-        {0x02, 0x02}, {0x0E, 0x93}, {27, 0x13},   {29, 0x21},   {25, 0x02},   {0x05, 0x01},
+        {player::EFFECT_VIBRATO, 0x48},
+        {player::EFFECT_ARPEGGIO, 0x37},
+        {player::EFFECT_TONE_PORTA, 0x08},
+        {player::EFFECT_VOLUME_SLIDE, 0x01},
+        {player::EFFECT_VIBRATO_VOLSLIDE, 0x10},
+        {player::EFFECT_PORTA_UP, 0x02},
+        {player::EFFECT_PORTA_DOWN, 0x02},
+        {player::EFFECT_EXTENDED, player::EXTENDED_RETRIGGER << 4 | 3},
+        {player::EFFECT_MULTI_RETRIGGER, 0x13},
+        {player::EFFECT_TREMOR, 0x21},
+        {player::EFFECT_PANNING_SLIDE, 0x02},
+        {player::EFFECT_TONE_PORTA_VOLSLIDE, 0x01},
     };
     xmwriter::Module m;
     m.channels = CHANNELS;
@@ -56,11 +67,11 @@ std::vector<uint8_t> busy_module()
         ins.samples.push_back(s);
         ins.volume.points = {{0, 64}, {10, 40}, {30, 50}, {200, 0}};
         ins.volume.sustain = 2;
-        ins.volume.type = 1 | 2;
+        ins.volume.type = player::ENVELOPE_ON | player::ENVELOPE_SUSTAIN;
         ins.panning.points = {{0, 32}, {20, 60}, {40, 4}};
         ins.panning.loop_start = 0;
         ins.panning.loop_end = 2;
-        ins.panning.type = 1 | 4;
+        ins.panning.type = player::ENVELOPE_ON | player::ENVELOPE_LOOP;
         ins.vibrato_type = 0;
         ins.vibrato_depth = 8;
         ins.vibrato_rate = 20;

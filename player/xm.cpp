@@ -55,10 +55,6 @@ constexpr int64_t VERSION_AT = 58;
 constexpr uint16_t VERSION_ONE_BYTE_ROWS = 0x0102;  // rows - 1 in one byte: an 8-byte pattern header
 constexpr uint16_t VERSION_DATA_WITH_INSTRUMENT = 0x0104;
 constexpr int64_t SAMPLE_HEADER_SIZE = 40;
-// The sample header's type byte.
-constexpr uint8_t TYPE_FORWARD_LOOP = 0x01;
-constexpr uint8_t TYPE_PINGPONG_LOOP = 0x02;
-constexpr uint8_t TYPE_SIXTEEN_BIT = 0x10;
 // A sample header's reserved byte marks 8-bit data stored ADPCM-packed: a table of 16 signed
 // deltas, then one 4-bit table index per frame.
 constexpr uint8_t ADPCM_MARK = 0xAD;
@@ -255,9 +251,9 @@ Sample* read_sample_header(Reader& reader, bool* adpcm)
     sample->loop_kind = LOOP_NONE;
     sample->bits = 8;
     const uint8_t type = reader.read_u8();
-    if (type & TYPE_FORWARD_LOOP) sample->loop_kind = LOOP_FORWARD;
-    if (type & TYPE_PINGPONG_LOOP) sample->loop_kind = LOOP_PINGPONG;
-    if (type & TYPE_SIXTEEN_BIT) sample->bits = 16;
+    if (type & SAMPLE_TYPE_FORWARD_LOOP) sample->loop_kind = LOOP_FORWARD;
+    if (type & SAMPLE_TYPE_PINGPONG_LOOP) sample->loop_kind = LOOP_PINGPONG;
+    if (type & SAMPLE_TYPE_SIXTEEN_BIT) sample->bits = 16;
     if (sample->loop_kind == LOOP_NONE) {
         sample->loop_start = 0;
         sample->loop_length = sample->length;

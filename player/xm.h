@@ -45,6 +45,13 @@ constexpr uint8_t LOOP_FORWARD = 2;
 constexpr uint8_t LOOP_PINGPONG = 4;
 constexpr int32_t LOOP_SAVED_NONE = INT32_MIN;  // loop_saved when no frame was patched
 
+// The type byte of a sample header in the file, from which the loader sets loop_kind and bits.
+// Both loop bits set read as ping-pong (XmLoopTest, BothBitsPingPongWins).
+constexpr uint8_t SAMPLE_TYPE_FORWARD_LOOP = 0x01;
+constexpr uint8_t SAMPLE_TYPE_PINGPONG_LOOP = 0x02;
+constexpr uint8_t SAMPLE_TYPE_LOOP_BITS = SAMPLE_TYPE_FORWARD_LOOP | SAMPLE_TYPE_PINGPONG_LOOP;
+constexpr uint8_t SAMPLE_TYPE_SIXTEEN_BIT = 0x10;
+
 struct Sample {
     int16_t* data;         // length + 8 frames; null when length is 0
     uint32_t length;       // frames

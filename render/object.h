@@ -1,14 +1,15 @@
-// object.h -- the translucent crystal: a 42-vertex, 80-face mesh filled with additive flat
+// object.h -- the translucent crystal: the stored triangle mesh filled with additive flat
 // colour, no culling and no depth buffer
 #pragma once
 #include <cstdint>
 
+#include "assets/assets.h"
 #include "render/points.h"
 
 namespace render {
 
-constexpr int32_t OBJECT_VERTICES = 42;
-constexpr int32_t OBJECT_FACES = 80;
+constexpr int32_t OBJECT_VERTICES = assets::MESH_VERTEX_COUNT;
+constexpr int32_t OBJECT_FACES = assets::MESH_FACE_COUNT;
 constexpr int32_t MAX_TRIANGLE_HEIGHT = 5800;  // taller triangles are skipped
 constexpr int32_t EDGE_BUFFER_SIZE = MAX_TRIANGLE_HEIGHT + 1;
 

@@ -17,28 +17,6 @@ const TextEvent* table = assets::text_events;
 int32_t table_count = -1;  // -1: the stored count
 const uint8_t* font_sheet = assets::font_sheet;
 
-constexpr int32_t GLYPH_WIDTH = 23;
-constexpr int32_t GLYPH_HEIGHT = 27;
-constexpr int32_t GLYPH_PITCH = 24;
-constexpr uint8_t FIRST_GLYPH = 33;
-constexpr uint8_t LAST_GLYPH = 92;
-constexpr int32_t ADVANCE = 16;
-
-int32_t advance_of(char ch)
-{
-    switch (ch) {
-    case 'W':
-    case 'M':
-        return ADVANCE + 8;
-    case 'I':
-        return ADVANCE - 8;
-    case 'L':
-        return ADVANCE - 5;
-    default:
-        return ADVANCE;
-    }
-}
-
 void append(const TextEvent& event)
 {
     if (active_text_count >= ACTIVE_TEXT_SLOTS)
@@ -66,12 +44,12 @@ void remove_one(const char* text)
 // next row; only pixels outside the buffer itself are dropped.
 void draw_glyph_at(uint8_t ch, int64_t origin)
 {
-    if (ch < FIRST_GLYPH || ch > LAST_GLYPH)
+    if (ch < assets::FIRST_GLYPH || ch > assets::LAST_GLYPH)
         return;
-    const uint8_t* sheet = font_sheet + assets::FONT_WIDTH + 1 + GLYPH_PITCH * (ch - 32);
-    for (int32_t row = 0; row < GLYPH_HEIGHT; ++row) {
+    const uint8_t* sheet = font_sheet + assets::FONT_WIDTH + 1 + assets::GLYPH_PITCH * (ch - 32);
+    for (int32_t row = 0; row < assets::GLYPH_HEIGHT; ++row) {
         const int64_t row_offset = origin + static_cast<int64_t>(row) * 640;
-        for (int32_t col = 0; col < GLYPH_WIDTH; ++col) {
+        for (int32_t col = 0; col < assets::GLYPH_WIDTH; ++col) {
             const uint8_t index = sheet[col];
             const int64_t offset = row_offset + 2 * col;
             if (index != 0 && detail::pixel_inside(offset))
@@ -86,7 +64,7 @@ void draw_string_at(const char* text, int64_t origin)
     for (; *text != '\0'; ++text) {
         if (*text != ' ')
             draw_glyph_at(static_cast<uint8_t>(*text), origin);
-        origin += 2 * advance_of(*text);
+        origin += 2 * assets::glyph_advance(*text);
     }
 }
 

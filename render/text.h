@@ -1,4 +1,4 @@
-// text.h -- words shown over the scenes in time with the music, in a 23 x 27 bitmap font
+// text.h -- words shown over the scenes in time with the music, in the stored bitmap font
 #pragma once
 #include <cstdint>
 
@@ -23,15 +23,15 @@ extern int32_t active_text_count;  // the fill position
 // The table update_texts walks; the stored table unless replaced (tests use small ones).
 void set_text_table(const TextEvent* events, int32_t count);
 
-// The 1500 x 28 sheet draw_glyph reads; the stored sheet unless replaced (null restores it).
+// The sheet draw_glyph reads, laid out as assets::font_sheet; the stored sheet unless
+// replaced (null restores it).
 void set_font_sheet(const uint8_t* sheet);
 
 void clear_texts();   // empties the list (init_palettes does this)
 void update_texts();  // starts and removes entries of the text table by the music position
 void draw_texts();    // every occupied slot at its (x, y)
-// Glyph top-left at address in the frame buffer; advances are 16 pixels, W and M 24, I 8,
-// L 11. Pixels that would fall outside the buffer are dropped; characters without a glyph
-// draw nothing.
+// Glyph top-left at address in the frame buffer, moving on by assets::glyph_advance. Pixels
+// that would fall outside the buffer are dropped; characters without a glyph draw nothing.
 void draw_string(const char* text, uint8_t* address);
 void draw_glyph(uint8_t ch, uint8_t* address);
 

@@ -25,17 +25,6 @@ double zero_fraction(const uint8_t* bytes, size_t n)
     return static_cast<double>(zeros) / static_cast<double>(n);
 }
 
-int advance(char ch)
-{
-    switch (ch) {
-    case 'W':
-    case 'M': return 24;
-    case 'I': return 8;
-    case 'L': return 11;
-    default: return 16;
-    }
-}
-
 TEST(PictureTest, ZeroFractionsFitTheirRoles)
 {
     EXPECT_NEAR(zero_fraction(assets::strobe_picture_1, assets::PICTURE_SIZE), 2.0 / 3.0, 0.1);
@@ -182,7 +171,7 @@ TEST(FontTest, EveryGlyphIsDrawnInsideItsCell)
                 }
         EXPECT_GT(ink, 20) << "'" << static_cast<char>(ch) << "'";
         // Glyphs stay within their advance so neighbours never cover each other's strokes.
-        EXPECT_LT(rightmost, advance(static_cast<char>(ch))) << "'" << static_cast<char>(ch) << "'";
+        EXPECT_LT(rightmost, assets::glyph_advance(static_cast<char>(ch))) << "'" << static_cast<char>(ch) << "'";
     }
 }
 
@@ -309,7 +298,7 @@ TEST(TextTableTest, OurTextsFitOnScreenAndUseTheFont)
         int width = 0;
         for (const char* c = e.text; *c; ++c) {
             EXPECT_TRUE(*c == ' ' || (*c >= 33 && *c <= 92)) << i << ": '" << *c << "'";
-            width += advance(*c);
+            width += assets::glyph_advance(*c);
         }
         EXPECT_GT(width, 0) << i;
         EXPECT_LE(e.x + width, 320) << i << ": " << e.text;

@@ -145,18 +145,20 @@ TEST(ModuleTest, InstrumentsUseWhatThePlayerCanDo)
     bool sustain = false, env_loop = false, panning_env = false, fadeout = false, vibrato = false, multi = false;
     for (const RawInstrument& ins : song().instruments) {
         for (const RawSample& s : ins.samples) {
-            (s.type & 16 ? sixteen : eight) = true;
-            if ((s.type & 3) == 0) no_loop = true;
-            if ((s.type & 3) == 1) forward = true;
-            if ((s.type & 3) == 2) pingpong = true;
+            (s.type & player::SAMPLE_TYPE_SIXTEEN_BIT ? sixteen : eight) = true;
+            const uint8_t loop = s.type & player::SAMPLE_TYPE_LOOP_BITS;
+            if (loop == 0) no_loop = true;
+            if (loop == player::SAMPLE_TYPE_FORWARD_LOOP) forward = true;
+            if (loop == player::SAMPLE_TYPE_PINGPONG_LOOP) pingpong = true;
         }
         const uint8_t* h = ins.header;
         ASSERT_NE(h, nullptr);
-        if (h[233] & 1) {
-            sustain |= (h[233] & 2) != 0;
-            env_loop |= (h[233] & 4) != 0;
+        const uint8_t volume_type = h[233], panning_type = h[234];
+        if (volume_type & player::ENVELOPE_ON) {
+            sustain |= (volume_type & player::ENVELOPE_SUSTAIN) != 0;
+            env_loop |= (volume_type & player::ENVELOPE_LOOP) != 0;
         }
-        panning_env |= (h[234] & 1) != 0;
+        panning_env |= (panning_type & player::ENVELOPE_ON) != 0;
         fadeout |= le(h + 239, 2) != 0;
         vibrato |= h[237] != 0;
         std::set<uint8_t> mapped(h + 33, h + 33 + 96);

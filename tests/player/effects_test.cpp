@@ -25,7 +25,7 @@ TEST_P(EffectTraceTest, MatchesGolden)
 }
 
 // One channel at the given speed playing `rows`.
-xmwriter::Module single(int speed, std::vector<std::string> rows, uint16_t flags = 1)
+xmwriter::Module single(int speed, std::vector<std::string> rows, uint16_t flags = player::FLAG_LINEAR)
 {
     xmwriter::Module m = module(1, {pattern(1, rows)}, {0});
     m.speed = static_cast<uint16_t>(speed);

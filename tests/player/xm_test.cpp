@@ -49,7 +49,7 @@ const Sample* only_sample(const Song& song)
 TEST(XmTest, ReadsTheModuleHeader)
 {
     xmwriter::Module m = fixtures::rich_module();
-    m.flags = 1;
+    m.flags = FLAG_LINEAR;
     m.speed = 5;
     m.bpm = 140;
     SongPtr song = load(m);
@@ -272,13 +272,18 @@ TEST(XmTest, SixteenBitSamplesCountFramesAndDecodeDeltas)
 
 struct LoopCase {
     const char* name;
-    uint8_t type;  // the file's type bits 0 and 1
+    uint8_t type;  // the file's loop bits
     uint32_t frames, loop_start, loop_length;
     uint8_t kind;
     uint32_t start, length;  // as loaded
 };
 
 class XmLoopTest : public ::testing::TestWithParam<LoopCase> {};
+
+constexpr uint8_t NO_LOOP = xmwriter::SAMPLE_NO_LOOP;
+constexpr uint8_t FORWARD = xmwriter::SAMPLE_FORWARD;
+constexpr uint8_t PINGPONG = xmwriter::SAMPLE_PINGPONG;
+constexpr uint8_t BOTH = FORWARD | PINGPONG;
 
 TEST_P(XmLoopTest, LoopPointsAndFixUp)
 {
@@ -298,17 +303,17 @@ TEST_P(XmLoopTest, LoopPointsAndFixUp)
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, XmLoopTest,
-    ::testing::Values(LoopCase{"NoLoop", 0, 40, 5, 10, LOOP_NONE, 0, 40},
-                      LoopCase{"Forward", 1, 40, 5, 10, LOOP_FORWARD, 5, 10},
-                      LoopCase{"PingPong", 2, 40, 5, 10, LOOP_PINGPONG, 5, 10},
-                      LoopCase{"BothBitsPingPongWins", 3, 40, 5, 10, LOOP_PINGPONG, 5, 10},
-                      LoopCase{"EmptyLoopDoesNotLoop", 1, 40, 5, 0, LOOP_NONE, 0, 40},
-                      LoopCase{"LoopToTheEnd", 1, 40, 30, 10, LOOP_FORWARD, 30, 10},
-                      LoopCase{"LoopPastTheEndIsCutBack", 1, 40, 30, 25, LOOP_FORWARD, 30, 10},
-                      LoopCase{"PingPongPastTheEndIsCutBack", 2, 40, 0, 1000, LOOP_PINGPONG, 0, 40},
-                      LoopCase{"LoopStartingAtTheEndDoesNotLoop", 1, 40, 40, 5, LOOP_NONE, 0, 40},
-                      LoopCase{"LoopStartingBeyondDoesNotLoop", 2, 40, 4000000000u, 5, LOOP_NONE, 0, 40},
-                      LoopCase{"OverflowingLoopEnd", 1, 40, 8, 0xFFFFFFFFu, LOOP_FORWARD, 8, 32}),
+    ::testing::Values(LoopCase{"NoLoop", NO_LOOP, 40, 5, 10, LOOP_NONE, 0, 40},
+                      LoopCase{"Forward", FORWARD, 40, 5, 10, LOOP_FORWARD, 5, 10},
+                      LoopCase{"PingPong", PINGPONG, 40, 5, 10, LOOP_PINGPONG, 5, 10},
+                      LoopCase{"BothBitsPingPongWins", BOTH, 40, 5, 10, LOOP_PINGPONG, 5, 10},
+                      LoopCase{"EmptyLoopDoesNotLoop", FORWARD, 40, 5, 0, LOOP_NONE, 0, 40},
+                      LoopCase{"LoopToTheEnd", FORWARD, 40, 30, 10, LOOP_FORWARD, 30, 10},
+                      LoopCase{"LoopPastTheEndIsCutBack", FORWARD, 40, 30, 25, LOOP_FORWARD, 30, 10},
+                      LoopCase{"PingPongPastTheEndIsCutBack", PINGPONG, 40, 0, 1000, LOOP_PINGPONG, 0, 40},
+                      LoopCase{"LoopStartingAtTheEndDoesNotLoop", FORWARD, 40, 40, 5, LOOP_NONE, 0, 40},
+                      LoopCase{"LoopStartingBeyondDoesNotLoop", PINGPONG, 40, 4000000000u, 5, LOOP_NONE, 0, 40},
+                      LoopCase{"OverflowingLoopEnd", FORWARD, 40, 8, 0xFFFFFFFFu, LOOP_FORWARD, 8, 32}),
     [](const ::testing::TestParamInfo<LoopCase>& param_info) { return param_info.param.name; });
 
 TEST(XmTest, SampleReaderSuppliesPlainDataAndTheStreamSkipsIt)

@@ -60,14 +60,14 @@ Palette palette_from_stops(const std::vector<ColourStop>& stops);
 
 // Font: the sheet and its palette, plus a drawing helper that other pictures use for titles.
 struct Font {
-    Bytes sheet;  // 1500 x 28
+    Bytes sheet;  // laid out as assets::font_sheet
     Palette palette;
 };
 Font make_font();
-// Coverage mask of a glyph (23 x 27, 0..1) for character ch; empty for unknown characters.
+// Coverage mask of a glyph (assets::GLYPH_WIDTH x GLYPH_HEIGHT, 0..1) for character ch; empty
+// for unknown characters.
 std::vector<double> glyph_coverage(char ch);
-int glyph_advance(char ch);
-int text_width(const std::string& text);
+int text_width(const std::string& text);  // the sum of the glyph advances
 // Draws text with glyph coverage scaled by `scale` onto a canvas (max blend with `value`).
 void draw_text(Canvas& canvas, const std::string& text, double x, double y, double scale, double value);
 

@@ -8,14 +8,13 @@
 #include <cmath>
 #include <map>
 
+#include "assets/assets.h"
 #include "tools/assetgen/assetgen.h"
 
 namespace assetgen {
 
 namespace {
 
-constexpr int GLYPH_W = 23;
-constexpr int GLYPH_H = 27;
 constexpr double PEN = 2.15;            // stroke radius in pixels
 constexpr double ROW_STEP = 20.0 / 6.0;  // seven rows from y 3 to y 23
 constexpr double TOP = 3.0;
@@ -111,9 +110,9 @@ std::vector<Segment> skeleton(char ch)
         return c >= 0 && r >= 0 && c < w && r < h && rows[static_cast<size_t>(r)][c] == '#';
     };
     const double step = column_step(ch);
-    // Narrow punctuation stands in the middle of its 16-pixel advance.
+    // Narrow punctuation stands in the middle of its advance.
     double left = LEFT;
-    if (glyph_advance(ch) == 16 && w < 5) left += (4 - (w - 1)) * step * 0.5;
+    if (assets::glyph_advance(ch) == assets::glyph_advance(' ') && w < 5) left += (4 - (w - 1)) * step * 0.5;
     auto px = [&](int c) { return left + c * step; };
     auto py = [&](int r) { return TOP + r * ROW_STEP; };
     for (int r = 0; r < h; ++r) {
@@ -156,7 +155,7 @@ double nearest(const std::vector<Segment>& segments, double x, double y, double*
 // Brightness 0..1 of a stroke pixel: chrome sky-and-ground gradient plus the tube's lighting.
 double stroke_shade(double y, double d, double nx, double ny)
 {
-    const double t = y / GLYPH_H;
+    const double t = y / assets::GLYPH_HEIGHT;
     double sky = t < 0.52 ? 1.0 - 0.75 * smoothstep(0.0, 0.52, t) : 0.95 - 0.55 * smoothstep(0.52, 1.0, t);
     const double h = std::sqrt(std::max(0.0, 1.0 - (d / PEN) * (d / PEN)));
     const double r = d / PEN;
@@ -168,34 +167,23 @@ double stroke_shade(double y, double d, double nx, double ny)
 
 }  // namespace
 
-int glyph_advance(char ch)
-{
-    switch (ch) {
-    case 'W':
-    case 'M': return 24;
-    case 'I': return 8;
-    case 'L': return 11;
-    default: return 16;
-    }
-}
-
 int text_width(const std::string& text)
 {
     int w = 0;
-    for (char ch : text) w += glyph_advance(ch);
+    for (char ch : text) w += assets::glyph_advance(ch);
     return w;
 }
 
 std::vector<double> glyph_coverage(char ch)
 {
-    std::vector<double> cov(static_cast<size_t>(GLYPH_W) * GLYPH_H, 0.0);
+    std::vector<double> cov(static_cast<size_t>(assets::GLYPH_WIDTH) * assets::GLYPH_HEIGHT, 0.0);
     const std::vector<Segment> segs = skeleton(ch);
     if (segs.empty()) return cov;
-    for (int y = 0; y < GLYPH_H; ++y)
-        for (int x = 0; x < GLYPH_W; ++x) {
+    for (int y = 0; y < assets::GLYPH_HEIGHT; ++y)
+        for (int x = 0; x < assets::GLYPH_WIDTH; ++x) {
             double nx, ny;
             const double d = nearest(segs, x + 0.5, y + 0.5, &nx, &ny);
-            cov[static_cast<size_t>(y) * GLYPH_W + x] = clamp01(PEN - d + 0.5);
+            cov[static_cast<size_t>(y) * assets::GLYPH_WIDTH + x] = clamp01(PEN - d + 0.5);
         }
     return cov;
 }
@@ -207,9 +195,9 @@ void draw_text(Canvas& canvas, const std::string& text, double x, double y, doub
         const std::vector<Segment> segs = skeleton(ch);
         if (!segs.empty()) {
             const int x0 = std::max(0, static_cast<int>(pen_x));
-            const int x1 = std::min(canvas.width, static_cast<int>(pen_x + GLYPH_W * scale) + 1);
+            const int x1 = std::min(canvas.width, static_cast<int>(pen_x + assets::GLYPH_WIDTH * scale) + 1);
             const int y0 = std::max(0, static_cast<int>(y));
-            const int y1 = std::min(canvas.height, static_cast<int>(y + GLYPH_H * scale) + 1);
+            const int y1 = std::min(canvas.height, static_cast<int>(y + assets::GLYPH_HEIGHT * scale) + 1);
             for (int py = y0; py < y1; ++py)
                 for (int px = x0; px < x1; ++px) {
                     double nx, ny;
@@ -218,19 +206,19 @@ void draw_text(Canvas& canvas, const std::string& text, double x, double y, doub
                     canvas.at(px, py) = std::max(canvas.at(px, py), cov * value);
                 }
         }
-        pen_x += glyph_advance(ch) * scale;
+        pen_x += assets::glyph_advance(ch) * scale;
     }
 }
 
 Font make_font()
 {
     Font font;
-    font.sheet.assign(1500 * 28, 0);
-    for (int ch = 33; ch <= 92; ++ch) {
+    font.sheet.assign(assets::FONT_WIDTH * assets::FONT_HEIGHT, 0);
+    for (int ch = assets::FIRST_GLYPH; ch <= assets::LAST_GLYPH; ++ch) {
         const std::vector<Segment> segs = skeleton(static_cast<char>(ch));
-        const int cell_x = 1 + 24 * (ch - 32);
-        for (int y = 0; y < GLYPH_H; ++y)
-            for (int x = 0; x < GLYPH_W; ++x) {
+        const int cell_x = 1 + assets::GLYPH_PITCH * (ch - 32);
+        for (int y = 0; y < assets::GLYPH_HEIGHT; ++y)
+            for (int x = 0; x < assets::GLYPH_WIDTH; ++x) {
                 double nx, ny;
                 const double d = nearest(segs, x + 0.5, y + 0.5, &nx, &ny);
                 uint8_t index = 0;
@@ -239,7 +227,7 @@ Font make_font()
                 } else if (d <= PEN + 1.25) {
                     index = 1;
                 }
-                font.sheet[static_cast<size_t>(1 + y) * 1500 + static_cast<size_t>(cell_x + x)] = index;
+                font.sheet[static_cast<size_t>(1 + y) * assets::FONT_WIDTH + static_cast<size_t>(cell_x + x)] = index;
             }
     }
     // Index 1 is the dark rim; 2..255 run from deep copper through gold to white.

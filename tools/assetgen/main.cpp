@@ -107,14 +107,15 @@ void draw_glyphs(std::vector<uint16_t>& frame, const assetgen::Font& font, const
         const char ch = *c;
         if (ch != ' ') {
             const int k = (ch - 32) & 255;
-            for (int gy = 0; gy < 27; ++gy)
-                for (int gx = 0; gx < 23; ++gx) {
-                    const uint8_t v = font.sheet[static_cast<size_t>(1 + gy) * 1500 + static_cast<size_t>(1 + 24 * k + gx)];
+            for (int gy = 0; gy < assets::GLYPH_HEIGHT; ++gy)
+                for (int gx = 0; gx < assets::GLYPH_WIDTH; ++gx) {
+                    const size_t column = static_cast<size_t>(1 + assets::GLYPH_PITCH * k + gx);
+                    const uint8_t v = font.sheet[static_cast<size_t>(1 + gy) * assets::FONT_WIDTH + column];
                     const int px = x + gx, py = y + gy;
                     if (v && px < 320 && py < 200) frame[static_cast<size_t>(py) * 320 + px] = palette565(font.palette, v);
                 }
         }
-        x += assetgen::glyph_advance(ch);
+        x += assets::glyph_advance(ch);
     }
 }
 
@@ -244,9 +245,9 @@ bool previews(const std::filesystem::path& dir, const assetgen::Pictures& p, con
     }
     ok &= pngfile::write((dir / "swirl_map.png").string(), map_rgb.data(), 320, 200, 3);
 
-    std::vector<uint16_t> sheet(1500 * 28);
+    std::vector<uint16_t> sheet(assets::FONT_WIDTH * assets::FONT_HEIGHT);
     for (size_t i = 0; i < sheet.size(); ++i) sheet[i] = palette565(font.palette, font.sheet[i]);
-    rgb("font_sheet.png", sheet, 1500, 28);
+    rgb("font_sheet.png", sheet, assets::FONT_WIDTH, assets::FONT_HEIGHT);
 
     // Every text of the table over the grey of a picture scene, one frame per music order.
     for (uint32_t order : {1u, 2u, 3u, 4u, 13u, 16u, 17u, 18u}) {
@@ -317,6 +318,12 @@ int main(int argc, char** argv)
     Bytes grain(pictures.warp_texture.end() - 65052, pictures.warp_texture.end());
     grain.insert(grain.end(), module.begin(), module.begin() + 128484);
 
+    if (mesh.vertices.size() != static_cast<size_t>(assets::MESH_VERTEX_COUNT) ||
+        mesh.faces.size() != static_cast<size_t>(assets::MESH_FACE_COUNT)) {
+        std::fprintf(stderr, "assetgen: the mesh has %zu vertices and %zu faces, not %d and %d\n", mesh.vertices.size(),
+                     mesh.faces.size(), assets::MESH_VERTEX_COUNT, assets::MESH_FACE_COUNT);
+        return 1;
+    }
     std::vector<std::array<int32_t, 3>> faces = mesh.faces;
     std::vector<std::array<float, 3>> vertices = mesh.vertices;
 

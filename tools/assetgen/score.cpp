@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "player/replay/effects.h"
+
 namespace assetgen {
 
 namespace {
@@ -47,7 +49,7 @@ int Score::track(int pattern, int channel, int instrument, const std::string& te
             const int n = std::stoi(token.substr(1));
             for (int k = 0; k < n; ++k) {
                 xmwriter::Cell& c = at(pattern, row++, channel);
-                c.effect = 4;
+                c.effect = player::EFFECT_VIBRATO;
                 c.parameter = 0;
             }
             continue;
@@ -108,10 +110,10 @@ void Score::echo(int pattern, int from, int to, int delay, int volume, int panni
         dst.volume = static_cast<uint8_t>(volume);
         if (first) {
             dst.instrument = src.instrument;
-            dst.effect = 8;
+            dst.effect = player::EFFECT_SET_PANNING;
             dst.parameter = static_cast<uint8_t>(panning);
             first = false;
-        } else if (src.effect == 3) {
+        } else if (src.effect == player::EFFECT_TONE_PORTA) {
             dst.effect = src.effect;
             dst.parameter = src.parameter;
         }

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "player/replay/effects.h"
 #include "tools/assetgen/score.h"
 #include "tools/assetgen/synth.h"
 
@@ -23,11 +24,6 @@ constexpr int I_KICK = 1, I_SNARE = 2, I_CHAT = 3, I_OHAT = 4, I_CLAP = 5, I_TOM
               I_SUB = 9, I_PBASS = 10, I_STRINGS = 11, I_CHOIR = 12, I_SQUARE = 13, I_SAW = 14, I_PLUCK = 15,
               I_STAB = 16, I_BELL = 17, I_EPIANO = 18, I_ORCH = 19, I_RISER = 20, I_ZAP = 21, I_WIND = 22,
               I_GLASS = 23, I_RIM = 24, I_BRASS = 25, I_DROP = 26, I_ROLL = 27;
-
-// Effect numbers of the effect column.
-constexpr int ARPEGGIO = 0, PORTA_UP = 1, PORTA_DOWN = 2, SET_PANNING = 8, SAMPLE_OFFSET = 9, VOLUME_SLIDE = 0xA,
-              SET_VOLUME = 0xC, PATTERN_BREAK = 0xD, EXTENDED = 0xE, SPEED = 0xF, GLOBAL_VOLUME = 16,
-              GLOBAL_SLIDE = 17, KEY_OFF = 20, PANNING_SLIDE = 25, MULTI_RETRIGGER = 27;
 
 const int C4_NOTE = 49;
 
@@ -82,7 +78,7 @@ public:
             for (int v = 0; v < 3; ++v) {
                 const int row = static_cast<int>(bar) * 16;
                 hit(p, row, PAD1 + v, ins, in_window(c.upper[static_cast<size_t>(v)], low), volume);
-                effect(p, row, PAD1 + v, SET_PANNING, pans[v]);
+                effect(p, row, PAD1 + v, player::EFFECT_SET_PANNING, pans[v]);
             }
         }
     }
@@ -114,7 +110,7 @@ public:
             if (r == '.') continue;
             const Chord& c = chords().at(prog[static_cast<size_t>(row / 16)]);
             hit(p, row, ch, ins, in_window(c.root, low), r == 'X' ? loud : soft);
-            effect(p, row, ch, ARPEGGIO, c.minor ? 0x37 : 0x47);
+            effect(p, row, ch, player::EFFECT_ARPEGGIO, c.minor ? 0x37 : 0x47);
         }
     }
 
@@ -125,7 +121,7 @@ public:
         const int volumes[6] = {28, 32, 40, 34, 44, 50};
         for (int row = 56; row < 64; ++row) at(p, row, SNARE) = {};
         for (int k = 0; k < 6; ++k) hit(p, rows[k], SNARE, I_SNARE, C4_NOTE, volumes[k]);
-        effect(p, 61, SNARE, EXTENDED, 0xD2);  // a late ghost note pushes the fill forward
+        effect(p, 61, SNARE, player::EFFECT_EXTENDED, 0xD2);  // a late ghost note pushes the fill forward
     }
 
     void track(int p, int ch, int ins, const std::string& text, int row = 0) { s_.track(p, ch, ins, text, row); }
@@ -149,11 +145,11 @@ const std::string MELODY_A2 = "E-5 .3 A-5 .3 G-5 . E-5 .3 D-5 . | C-5 .3 F-5 .3 
 // Order 0: the pads swell in under the wind while the global volume rises.
 void intro(Song& s, int p)
 {
-    s.effect(p, 0, KICK, SPEED, 6);
-    s.effect(p, 0, SNARE, SPEED, 118);
-    s.effect(p, 0, HAT, GLOBAL_VOLUME, 0x10);
+    s.effect(p, 0, KICK, player::EFFECT_SPEED_TEMPO, 6);
+    s.effect(p, 0, SNARE, player::EFFECT_SPEED_TEMPO, 118);
+    s.effect(p, 0, HAT, player::EFFECT_GLOBAL_VOLUME, 0x10);
     // Up from 16 by 5 a row to 56, which leaves the loudest hits of the song a little headroom.
-    for (int row = 0; row < 8; ++row) s.effect(p, row, PERC, GLOBAL_SLIDE, 0x10);
+    for (int row = 0; row < 8; ++row) s.effect(p, row, PERC, player::EFFECT_GLOBAL_VOLUME_SLIDE, 0x10);
     s.hit(p, 0, FX, I_WIND, C4_NOTE, 40);
     s.pads(p, I_STRINGS, MAIN, 28);
     s.track(p, LEAD, I_BELL, ".4 E-5v38 .5 A-5v30 . B-5v30 . C-6v34 . | .4 A-5v34 .5 F-5v28 . E-5v30 .3 | "
@@ -223,10 +219,10 @@ void accents(Song& s, int p)
     s.track(p, ECHO, I_CHOIR, "D-5v28 .15 | C-5v28 .15 | D-5v28 .13 ^^^ .");
     s.hit(p, 54, ECHO, I_RISER, C4_NOTE, 40);
     s.hit(p, 20, LEAD, I_ZAP, 61, 34);
-    s.effect(p, 20, LEAD, PORTA_DOWN, 0x08);
-    s.effect(p, 21, LEAD, PORTA_DOWN, 0x00);
+    s.effect(p, 20, LEAD, player::EFFECT_PORTA_DOWN, 0x08);
+    s.effect(p, 21, LEAD, player::EFFECT_PORTA_DOWN, 0x00);
     s.hit(p, 44, LEAD, I_ZAP, 61, 34);
-    s.effect(p, 44, LEAD, PORTA_DOWN, 0x10);
+    s.effect(p, 44, LEAD, player::EFFECT_PORTA_DOWN, 0x10);
 }
 
 // Orders 5 to 7 and the finale: the full groove. Big hits on rows 0, 29 and 32.
@@ -265,7 +261,7 @@ void drop_again(Song& s, int p)
     s.track(p, LEAD, I_SAW, MELODY_A2);
     s.echo(p, LEAD, ECHO, 3, 0x22, 0xF0);
     s.fill(p);
-    s.effect(p, 63, FX, PATTERN_BREAK, 0);  // on to the next order, as the rows would anyway
+    s.effect(p, 63, FX, player::EFFECT_PATTERN_BREAK, 0);  // on to the next order, as the rows would anyway
 }
 
 // Order 7: the B section under the mask fade; choir and a singing square lead.
@@ -274,8 +270,8 @@ void b_section(Song& s, int p)
     const Progression prog = {"F", "G", "Em", "Am"};
     groove(s, p, prog, true);
     s.steps(p, SNARE, I_SNARE, "....x.......x..o", 54, 54, 20);
-    s.effect(p, 15, SNARE, SAMPLE_OFFSET, 0x04);  // ghost notes start into the snare's tail
-    s.effect(p, 47, SNARE, SAMPLE_OFFSET, 0x04);
+    s.effect(p, 15, SNARE, player::EFFECT_SAMPLE_OFFSET, 0x04);  // ghost notes start into the snare's tail
+    s.effect(p, 47, SNARE, player::EFFECT_SAMPLE_OFFSET, 0x04);
     s.pads(p, I_CHOIR, prog, 24, 48);
     s.track(p, LEAD, I_SQUARE, "A-5f446 ~7 G-5 .3 F-5 .3 | G-5f446 ~7 D-5 .3 B-4 .3 | "
                                "E-5 .5 G-5 . B-5f446 ~5 A-5 . | A-5f446 ~11 ^^^ . E-5 .");
@@ -300,7 +296,7 @@ void bridge(Song& s, int p)
     s.echo(p, LEAD, ECHO, 3, 0x20, 0xF0);
     s.hit(p, 0, FX, I_CRASH, C4_NOTE, 36);
     s.hit(p, 56, FX, I_RISER, C4_NOTE, 30);
-    s.effect(p, 56, FX, SAMPLE_OFFSET, 0x10);  // start the riser part-way in: a shorter swell
+    s.effect(p, 56, FX, player::EFFECT_SAMPLE_OFFSET, 0x10);  // start the riser part-way in: a shorter swell
 }
 
 // Orders 9 and 10: the swirl scene at full tilt.
@@ -313,8 +309,8 @@ void swirl(Song& s, int p, bool second)
     // Shaker swung a little late on the off-beats and swept across the stereo field.
     for (int row = 0; row < 64; row += 2) {
         s.hit(p, row, FX, I_SHAKER, C4_NOTE, row % 4 ? 24 : 16);
-        if (row % 4 == 2) s.effect(p, row, FX, EXTENDED, 0xD1);
-        else s.effect(p, row, FX, PANNING_SLIDE, (row / 8) % 2 ? 0x04 : 0x40);
+        if (row % 4 == 2) s.effect(p, row, FX, player::EFFECT_EXTENDED, 0xD1);
+        else s.effect(p, row, FX, player::EFFECT_PANNING_SLIDE, (row / 8) % 2 ? 0x04 : 0x40);
     }
     if (!second) {
         s.track(p, LEAD, I_SQUARE, MELODY_A);
@@ -325,10 +321,10 @@ void swirl(Song& s, int p, bool second)
         // Toms climb into the breakdown, the last one sliding up.
         const int rows[6] = {56, 58, 59, 60, 62, 63};
         for (int k = 0; k < 6; ++k) s.hit(p, rows[k], PERC, I_TOM, 37 + k * 3, 48);
-        s.effect(p, 63, PERC, PORTA_UP, 0x20);
-        s.effect(p, 60, PAD1, KEY_OFF, 0);  // the choir lets go before the break
-        s.effect(p, 60, PAD2, KEY_OFF, 0);
-        s.effect(p, 60, PAD3, KEY_OFF, 0);
+        s.effect(p, 63, PERC, player::EFFECT_PORTA_UP, 0x20);
+        s.effect(p, 60, PAD1, player::EFFECT_KEY_OFF, 0);  // the choir lets go before the break
+        s.effect(p, 60, PAD2, player::EFFECT_KEY_OFF, 0);
+        s.effect(p, 60, PAD3, player::EFFECT_KEY_OFF, 0);
     }
     s.echo(p, LEAD, ECHO, 3, 0x20, 0xF0);
 }
@@ -347,7 +343,7 @@ void breakdown(Song& s, int p, bool second)
         const int n = in_window(t[static_cast<size_t>((row / 2) % 3)], 55);
         s.hit(p, row, ARP, I_EPIANO, n, 24);
         // Set volume as an effect: every other note a little brighter.
-        if ((row / 2) % 4 == 0) s.effect(p, row, ARP, SET_VOLUME, 30);
+        if ((row / 2) % 4 == 0) s.effect(p, row, ARP, player::EFFECT_SET_VOLUME, 30);
     }
     if (!second) {
         s.track(p, LEAD, I_BELL, "C-6v38 .5 B-5v30 . A-5v34 .3 E-5v30 .3 | B-5v38 .5 G-5v30 . E-5v34 .3 D-5v30 .3 | "
@@ -370,7 +366,8 @@ void build_up(Song& s, int p)
     const Progression prog = {"Dm", "Dm", "E", "E"};
     s.pads(p, I_STRINGS, prog, 26);
     for (int row = 16; row < 28; row += 2)
-        for (int ch = PAD1; ch <= PAD3; ++ch) s.effect(p, row, ch, VOLUME_SLIDE, 0x01);  // pads sink towards the stop
+        // The pads sink towards the stop.
+        for (int ch = PAD1; ch <= PAD3; ++ch) s.effect(p, row, ch, player::EFFECT_VOLUME_SLIDE, 0x01);
     s.bass(p, I_SUB, prog, "R...R...R...R...", 44);
     for (int row = 28; row < 32; ++row) s.at(p, row, BASS) = {};
     s.key_off(p, 28, BASS);
@@ -380,21 +377,22 @@ void build_up(Song& s, int p)
     for (int row = 28; row < 32; ++row) s.at(p, row, HAT) = {};
     s.hit(p, 28, PERC, I_ORCH, 53, 60);
     s.hit(p, 28, FX, I_CRASH, C4_NOTE, 44);
-    for (int ch = PAD1; ch <= PAD3; ++ch) s.effect(p, 28, ch, EXTENDED, 0xC2);  // cut the pads for the stop
+    // Cut the pads for the stop.
+    for (int ch = PAD1; ch <= PAD3; ++ch) s.effect(p, 28, ch, player::EFFECT_EXTENDED, 0xC2);
     // The roll: eighths, then sixteenths, then retriggered, rising in the volume column.
     for (int row = 0; row < 28; row += 4) s.hit(p, row, SNARE, I_ROLL, C4_NOTE, 20);
     for (int row = 32; row < 48; row += 2) s.hit(p, row, SNARE, I_ROLL, C4_NOTE, 24 + (row - 32));
     for (int row = 48; row < 64; ++row) {
         s.hit(p, row, SNARE, I_ROLL, C4_NOTE, 30 + (row - 48) * 2);
-        s.effect(p, row, SNARE, EXTENDED, row < 56 ? 0x93 : 0x92);
+        s.effect(p, row, SNARE, player::EFFECT_EXTENDED, row < 56 ? 0x93 : 0x92);
     }
-    s.effect(p, 62, SNARE, MULTI_RETRIGGER, 0x92);  // every other tick, louder each time
-    s.effect(p, 63, SNARE, MULTI_RETRIGGER, 0x00);
-    s.effect(p, 62, PERC, EXTENDED, 0x60);
-    s.effect(p, 63, PERC, EXTENDED, 0x62);
+    s.effect(p, 62, SNARE, player::EFFECT_MULTI_RETRIGGER, 0x92);  // every other tick, louder each time
+    s.effect(p, 63, SNARE, player::EFFECT_MULTI_RETRIGGER, 0x00);
+    s.effect(p, 62, PERC, player::EFFECT_EXTENDED, 0x60);
+    s.effect(p, 63, PERC, player::EFFECT_EXTENDED, 0x62);
     // A square siren bends up through the last two bars.
     s.hit(p, 32, LEAD, I_SQUARE, note_number("E-4"), 30);
-    for (int row = 32; row < 62; ++row) s.effect(p, row, LEAD, PORTA_UP, row == 32 ? 0x01 : 0x00);
+    for (int row = 32; row < 62; ++row) s.effect(p, row, LEAD, player::EFFECT_PORTA_UP, row == 32 ? 0x01 : 0x00);
     s.at(p, 33, LEAD).volume = 0x71;
     s.key_off(p, 62, LEAD);
     s.hit(p, 40, FX, I_RISER, C4_NOTE, 30);
@@ -418,7 +416,7 @@ void strobes(Song& s, int p, bool second)
         s.hit(p, row, FX, I_STAB, in_window(c.root, 49), 42);
         for (int v = 0; v < 3; ++v) {
             s.hit(p, row, PAD1 + v, I_BRASS, in_window(c.upper[static_cast<size_t>(v)], 50), 24);
-            s.effect(p, row, PAD1 + v, SET_PANNING, 0x28 + 0x58 * v);
+            s.effect(p, row, PAD1 + v, player::EFFECT_SET_PANNING, 0x28 + 0x58 * v);
         }
     }
     s.hit(p, 0, PERC, I_CRASH, C4_NOTE, 44);
@@ -426,7 +424,7 @@ void strobes(Song& s, int p, bool second)
     for (int row = 2; row < 64; row += 4)
         if (!s.at(p, row, PERC).note) {
             s.hit(p, row, PERC, I_OHAT, C4_NOTE, 20);
-            s.effect(p, row, PERC, EXTENDED, 0xC4);
+            s.effect(p, row, PERC, player::EFFECT_EXTENDED, 0xC4);
         }
     if (second) {
         s.track(p, LEAD, I_SQUARE, "E-6v28f444 ~15 | C-6v28f444 ~15 | B-5v28f444 ~15 | G#5v28f444 ~14 ^^^");
@@ -437,7 +435,7 @@ void strobes(Song& s, int p, bool second)
         for (int bar = 0; bar < 4; ++bar) {
             const Chord& c = chords().at(prog[static_cast<size_t>(bar)]);
             s.hit(p, bar * 16, ECHO, I_CHOIR, in_window(c.root + 7, 55), 30);
-            s.effect(p, bar * 16, ECHO, SET_PANNING, 0x50);
+            s.effect(p, bar * 16, ECHO, player::EFFECT_SET_PANNING, 0x50);
         }
         s.key_off(p, 62, ECHO);
     }
@@ -489,7 +487,7 @@ Bytes make_song()
     m.channels = CHANNELS;
     m.speed = 6;
     m.bpm = 118;
-    m.flags = 1;
+    m.flags = player::FLAG_LINEAR;
     m.restart = 5;
     m.orders = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 14, 15, 16};
     m.patterns.resize(17);

@@ -1,6 +1,7 @@
 // xm_writer.h -- builds XM module bytes from plain records (used by assetgen and the tests)
 //
-// Header-only and standard library only. Sample frames are given plainly; the writer
+// Header-only; beyond the standard library it takes only the file's bit names from
+// player/xm.h, so nothing needs linking. Sample frames are given plainly; the writer
 // delta-codes them (or ADPCM-packs 8-bit ones on request). Loop points are in frames. Patterns
 // are packed the usual way: a cell with every field set is stored whole, any other cell as a
 // mask byte and its set fields. Versions 1.02 and 1.03 are written in their own layout:
@@ -12,6 +13,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "player/xm.h"
 
 namespace xmwriter {
 
@@ -42,9 +45,10 @@ struct Envelope {
     uint8_t type = 0;  // the ENVELOPE_* bits of player/xm.h
 };
 
+// Sample::loop, the loop bits of the header's type byte.
 constexpr uint8_t SAMPLE_NO_LOOP = 0;
-constexpr uint8_t SAMPLE_FORWARD = 1;
-constexpr uint8_t SAMPLE_PINGPONG = 2;
+constexpr uint8_t SAMPLE_FORWARD = player::SAMPLE_TYPE_FORWARD_LOOP;
+constexpr uint8_t SAMPLE_PINGPONG = player::SAMPLE_TYPE_PINGPONG_LOOP;
 
 struct Sample {
     std::string name;
@@ -78,7 +82,7 @@ struct Module {
     std::string name = "untitled";
     std::string tracker = "quorbela xmwriter";
     int channels = 4;
-    uint16_t flags = 1;  // bit 0: linear frequency table
+    uint16_t flags = player::FLAG_LINEAR;
     uint16_t speed = 6;
     uint16_t bpm = 125;
     uint16_t restart = 0;
@@ -254,7 +258,7 @@ inline void write_instrument(ByteWriter& w, const Instrument& ins)
         w.u32(s.loop_length * scale);
         w.u8(s.volume);
         w.u8(static_cast<uint8_t>(s.finetune));
-        w.u8(static_cast<uint32_t>(s.loop) | (s.sixteen_bit ? 16u : 0u));
+        w.u8(static_cast<uint32_t>(s.loop) | (s.sixteen_bit ? player::SAMPLE_TYPE_SIXTEEN_BIT : 0u));
         w.u8(s.panning);
         w.u8(static_cast<uint8_t>(s.relative_note));
         w.u8(packs_adpcm(s) ? ADPCM_MARK : 0);

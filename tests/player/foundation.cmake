@@ -1,5 +1,0 @@
-# tests: foundation (circular list, module stream, XM loader, mixer)
-quorbela_test(list_test SOURCES player/list_test.cpp LIBS quorbela_player)
-quorbela_test(stream_test SOURCES player/stream_test.cpp LIBS quorbela_player)
-quorbela_test(xm_test SOURCES player/xm_test.cpp player/xm_mutation_test.cpp LIBS quorbela_player)
-quorbela_test(mixer_test SOURCES player/mixer_test.cpp LIBS quorbela_player)
