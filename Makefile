@@ -10,7 +10,7 @@ endif
 PACKAGES := cmake make g++ pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev ffmpeg \
             g++-mingw-w64-i686
 
-.PHONY: all setup configure build run test bench sanitize clean pictures
+.PHONY: all setup configure build run test bench sanitize tsan clang clean pictures
 
 all: build
 
@@ -42,9 +42,27 @@ bench: build
 
 # Address and undefined-behaviour sanitizers over the whole test suite.
 sanitize: setup
-	@cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORBELA_SANITIZE=ON -DQUORBELA_BENCH=OFF >/dev/null
+	@cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORBELA_SANITIZE=ON -DQUORBELA_BENCH=OFF $(CMAKE_ARGS) >/dev/null
 	@cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && ctest --output-on-failure -j $(JOBS)
+
+# ThreadSanitizer over the suites that run the mixing thread. Only they are built, and ctest
+# runs whatever was built (the others stand in the list as *_NOT_BUILT).
+TSAN_TESTS := output_test control_test xmplay_test
+tsan: setup
+	@cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORBELA_TSAN=ON -DQUORBELA_BENCH=OFF $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(BUILD)-tsan -j $(JOBS) --target $(TSAN_TESTS)
+	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -E '_NOT_BUILT$$|^install_and_build_example$$|^soak_one_hour$$'
+
+# The whole build with clang, every library with ASan, UBSan and the fuzzer's coverage, and
+# the suite with the fuzz targets' short runs. clang's runtimes (libFuzzer among them) are a
+# package of their own.
+CLANG_PACKAGES := clang libclang-rt-dev
+clang:
+	@$(MAKE) --no-print-directory setup PACKAGES="$(PACKAGES) $(CLANG_PACKAGES)"
+	@cmake -S . -B $(BUILD)-clang -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORBELA_FUZZ=ON $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(BUILD)-clang -j $(JOBS)
+	cd $(BUILD)-clang && ctest --output-on-failure -j $(JOBS)
 
 # The demo, full screen (ARGS=--window for a window; Escape ends a scene, held it ends the show).
 run: build
@@ -61,7 +79,7 @@ pictures: build
 	done
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-sanitize $(WIN32_BUILD)
+	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-tsan $(BUILD)-clang $(WIN32_BUILD)
 
 # The 32-bit Windows programs, cross-built with mingw-w64: $(WIN32_BUILD)/quorbela.exe and
 # $(WIN32_BUILD)/xmplay.exe. assetgen runs on this machine, so the native build's is used.
