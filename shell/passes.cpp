@@ -3,6 +3,7 @@
 #include "shell/passes.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "assets/assets.h"
@@ -35,6 +36,26 @@ uint16_t rgb(int32_t r, int32_t g, int32_t b)
 }
 
 int32_t floor0(int32_t value) { return std::max(value, 0); }
+
+// The warp texture turned into colours: one look-up a pixel instead of two. Made again
+// whenever the warp palette is not the one it was made with.
+struct TextureColours {
+    uint16_t palette[256] = {};
+    bool made = false;
+    uint16_t colours[65536] = {};
+};
+TextureColours texture_colours;
+
+const uint16_t* coloured_texture()
+{
+    TextureColours& t = texture_colours;
+    if (!t.made || std::memcmp(t.palette, render::warp_palette, sizeof t.palette) != 0) {
+        std::memcpy(t.palette, render::warp_palette, sizeof t.palette);
+        for (int32_t i = 0; i < 65536; ++i) t.colours[i] = t.palette[assets::warp_texture[i]];
+        t.made = true;
+    }
+    return t.colours;
+}
 
 }  // namespace
 
@@ -71,36 +92,36 @@ void mask_fade(FadeDirection direction)
 void texture_pass(TextureMode mode)
 {
     const uint16_t phase = render::warp_phase;
-    const auto* texture = assets::warp_texture;
-    const uint16_t* palette = render::warp_palette;
+    const uint16_t* colours = coloured_texture();
     if (mode == TextureMode::PLAIN) {
         for (int32_t i = 0; i < FRAME_PIXELS; ++i) {
             const auto index = static_cast<uint16_t>(assets::swirl_map[i] + phase);
-            blend_image[i] = palette[texture[index]];
+            blend_image[i] = colours[index];
         }
         return;
     }
-    // Byte sums wrap at 256 throughout: the sine table is indexed by a byte. The look-ups that
-    // depend only on u are made once per frame, 256 of them instead of 64000.
+    // Byte sums wrap at 256 throughout: the sine table is indexed by a byte. What depends only
+    // on u is made once per frame, 256 entries instead of 64000: s1 + pl in the low byte and
+    // s4 >> 2 in the high byte, so one look-up brings both.
     const uint8_t* sine = assets::sine_bytes;
     const auto pl = static_cast<uint8_t>(phase & 255);
     const auto ph = static_cast<uint8_t>(phase >> 8);
     const uint8_t s3 = sine[ph];
-    uint8_t s1_of[256];
-    uint8_t low_of[256];  // s4 >> 2
+    uint16_t by_u[256];
     for (int32_t u = 0; u < 256; ++u) {
-        s1_of[u] = sine[static_cast<uint8_t>(u + pl)];
-        low_of[u] = static_cast<uint8_t>(sine[static_cast<uint8_t>(s3 + u + pl)] >> 2);
+        const auto s1_pl = static_cast<uint8_t>(sine[static_cast<uint8_t>(u + pl)] + pl);
+        const auto low = static_cast<uint8_t>(sine[static_cast<uint8_t>(s3 + u + pl)] >> 2);
+        by_u[u] = static_cast<uint16_t>(low << 8 | s1_pl);
     }
     for (int32_t i = 0; i < FRAME_PIXELS; ++i) {
         const uint16_t w = assets::swirl_map[i];
-        const auto u = static_cast<uint8_t>(w & 255);
-        const auto v = static_cast<uint8_t>(w >> 8);
-        const uint8_t s2 = sine[static_cast<uint8_t>(s1_of[u] + 2 * v + pl)];
-        const auto a = static_cast<uint8_t>((s2 >> 3) + 2 * u);
-        const auto low = static_cast<uint8_t>(low_of[u] + v);
-        const auto high = static_cast<uint8_t>(a + v);
-        blend_image[i] = palette[texture[high * 256 + low]];
+        const uint32_t u = w & 255;
+        const uint32_t v = w >> 8;
+        const uint32_t both = by_u[u];
+        const uint32_t s2 = sine[(both + 2 * v) & 255];
+        const uint32_t high = ((s2 >> 3) + 2 * u + v) & 255;
+        const uint32_t low = ((both >> 8) + v) & 255;
+        blend_image[i] = colours[high << 8 | low];
     }
 }
 
