@@ -55,9 +55,6 @@ constexpr int64_t VERSION_AT = 58;
 constexpr uint16_t VERSION_ONE_BYTE_ROWS = 0x0102;  // rows - 1 in one byte: an 8-byte pattern header
 constexpr uint16_t VERSION_DATA_WITH_INSTRUMENT = 0x0104;
 constexpr int64_t SAMPLE_HEADER_SIZE = 40;
-// A sample header's reserved byte marks 8-bit data stored ADPCM-packed: a table of 16 signed
-// deltas, then one 4-bit table index per frame.
-constexpr uint8_t ADPCM_MARK = 0xAD;
 constexpr int32_t ADPCM_TABLE_SIZE = 16;
 
 // Which samples are stored ADPCM-packed, noted from their headers until their data is read.

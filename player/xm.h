@@ -51,6 +51,9 @@ constexpr uint8_t SAMPLE_TYPE_FORWARD_LOOP = 0x01;
 constexpr uint8_t SAMPLE_TYPE_PINGPONG_LOOP = 0x02;
 constexpr uint8_t SAMPLE_TYPE_LOOP_BITS = SAMPLE_TYPE_FORWARD_LOOP | SAMPLE_TYPE_PINGPONG_LOOP;
 constexpr uint8_t SAMPLE_TYPE_SIXTEEN_BIT = 0x10;
+// A sample header's reserved byte marks 8-bit data stored ADPCM-packed: a table of 16 signed
+// deltas, then one 4-bit table index per frame.
+constexpr uint8_t ADPCM_MARK = 0xAD;
 
 struct Sample {
     int16_t* data;         // length + 8 frames; null when length is 0

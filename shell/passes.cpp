@@ -17,14 +17,13 @@ uint8_t mask_level = 255;
 uint8_t blend_step = 0;
 uint16_t blend_image[FRAME_PIXELS];
 
-namespace {
-
-// The frame as 64000 pixels in memory order, or null before the frame buffer exists.
 uint16_t* frame_pixels()
 {
     if (platform::frame_buffer == nullptr || platform::frame_size < FRAME_PIXELS * 2) return nullptr;
     return reinterpret_cast<uint16_t*>(platform::frame_buffer);
 }
+
+namespace {
 
 int32_t red(uint16_t pixel) { return pixel >> 11; }
 int32_t green(uint16_t pixel) { return (pixel >> 5) & 63; }

@@ -18,6 +18,9 @@ extern uint8_t mask_level;                    // 255 at start; 81..254 once a fa
 extern uint8_t blend_step;                    // 0 at start; stops one below the limit
 extern uint16_t blend_image[FRAME_PIXELS];    // written by texture_pass, read by cross_fade
 
+// The frame as FRAME_PIXELS pixels in memory order; null before the frame buffer exists.
+uint16_t* frame_pixels();
+
 // Darkens the frame through the fade mask by how far mask_level has moved.
 void mask_fade(FadeDirection direction);
 // Fills blend_image from the warp texture through the swirl map at the current warp_phase.

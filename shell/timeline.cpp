@@ -79,21 +79,16 @@ int32_t nearest(int32_t factor, float value)
     return static_cast<int32_t>(std::nearbyint(static_cast<double>(factor) * static_cast<double>(value)));
 }
 
-uint16_t* pixels()
-{
-    return reinterpret_cast<uint16_t*>(platform::frame_buffer);
-}
-
 void fill_frame(uint16_t value)
 {
-    uint16_t* frame = pixels();
+    uint16_t* frame = frame_pixels();
     for (int32_t i = 0; i < FRAME_PIXELS; ++i) frame[i] = value;
 }
 
 // A picture's intensities placed in the blue field.
 void show_picture(const uint8_t* picture, int32_t shift)
 {
-    uint16_t* frame = pixels();
+    uint16_t* frame = frame_pixels();
     for (int32_t i = 0; i < FRAME_PIXELS; ++i) frame[i] = static_cast<uint16_t>(picture[i] >> shift);
 }
 
@@ -117,6 +112,14 @@ void dot_step(int32_t n, const render::Point3* points, int32_t distance)
     render::object_rot_c += 18;
     project_dots(n, points, distance, timeline.cloud_rot_a, timeline.cloud_rot_b, timeline.transformed,
                  timeline.screen_points);
+}
+
+// The warp with the crystal circling over it, as scenes 2 to 5 start their frames.
+void warp_and_object()
+{
+    render::draw_warp();
+    object_step();
+    render::draw_object(render::object_mesh);
 }
 
 void texts()
@@ -169,9 +172,7 @@ void scene_1()
 void scene_2()
 {
     platform::input_poll();
-    render::draw_warp();
-    object_step();
-    render::draw_object(render::object_mesh);
+    warp_and_object();
 }
 
 void scene_3()
@@ -180,18 +181,14 @@ void scene_3()
     // The warp covers the whole frame, so no text of this stretch stays visible; the list
     // still follows the music.
     texts();
-    render::draw_warp();
-    object_step();
-    render::draw_object(render::object_mesh);
+    warp_and_object();
     mask_fade(FadeDirection::DARKENING);
 }
 
 void scene_4()
 {
     platform::input_poll();
-    render::draw_warp();
-    object_step();
-    render::draw_object(render::object_mesh);
+    warp_and_object();
     mask_fade(FadeDirection::BRIGHTENING);
     texture_pass(TextureMode::PLAIN);
     cross_fade(BlendWeights::HALF, 15);
@@ -200,9 +197,7 @@ void scene_4()
 void scene_5()
 {
     platform::input_poll();
-    render::draw_warp();
-    object_step();
-    render::draw_object(render::object_mesh);
+    warp_and_object();
     mask_fade(FadeDirection::BRIGHTENING);
     texture_pass(TextureMode::SWIRLED);
     render::warp_phase = static_cast<uint16_t>(render::warp_phase + 0x0A0A);
@@ -273,7 +268,7 @@ void scene_8()
     render::draw_object(render::object_mesh);
     // Set after drawing: the first frame of the scene still lights the crystal brightly.
     render::object_colour = 1;
-    uint16_t* frame = pixels();
+    uint16_t* frame = frame_pixels();
     for (int32_t i = 0; i < FRAME_PIXELS; ++i) {
         // The overlay's bytes are pixel values themselves; 0 is see-through.
         if (assets::final_picture[i] != 0) frame[i] = assets::final_picture[i];
@@ -287,7 +282,7 @@ void scene_8()
 void scene_frame(int32_t scene)
 {
     static void (*const frames[8])() = {scene_1, scene_2, scene_3, scene_4, scene_5, scene_6, scene_7, scene_8};
-    if (scene >= 1 && scene <= 8 && platform::frame_buffer != nullptr) frames[scene - 1]();
+    if (scene >= 1 && scene <= 8 && frame_pixels() != nullptr) frames[scene - 1]();
 }
 
 void make_show_cloud()
@@ -302,7 +297,7 @@ void set_scene_hooks(SceneHooks scene_hooks)
 
 void run_timeline()
 {
-    if (platform::frame_buffer == nullptr || platform::frame_size < FRAME_PIXELS * 2) return;
+    if (frame_pixels() == nullptr) return;
     run_scene("1", 0x0500, false, scene_1);
     flash();
     run_scene("2", 0x0700, false, scene_2);

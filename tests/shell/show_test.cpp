@@ -29,10 +29,9 @@ struct Outcome {
     std::string out;
 };
 
-// Runs quorbela-capture with `arguments`; stdout is kept, stderr joins it when asked.
-Outcome capture(const std::string& arguments, bool with_stderr = false)
+// Runs a shell command; its standard output is kept.
+Outcome run_command(const std::string& command)
 {
-    const std::string command = std::string(CAPTURE_PATH) + " --no-progress " + arguments + (with_stderr ? " 2>&1" : "");
     Outcome run;
     std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
@@ -42,6 +41,12 @@ Outcome capture(const std::string& arguments, bool with_stderr = false)
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+// Runs quorbela-capture with `arguments`; stdout is kept, stderr joins it when asked.
+Outcome capture(const std::string& arguments, bool with_stderr = false)
+{
+    return run_command(std::string(CAPTURE_PATH) + " --no-progress " + arguments + (with_stderr ? " 2>&1" : ""));
 }
 
 std::string slurp(const std::string& path)
@@ -212,16 +217,8 @@ TEST_F(ShowTest, VideoIsFourByThreeH264WithAacOfTheShowsLength)
     ASSERT_FALSE(scenes.empty());
     const double seconds = (scenes.back().first_frame + scenes.back().frames) / 10.0;
 
-    Outcome probe;
-    {
-        std::FILE* pipe = popen(("ffprobe -v error -show_entries stream=codec_name,display_aspect_ratio,duration "
-                                 "-of default=noprint_wrappers=1 '" + video + "'").c_str(), "r");
-        ASSERT_NE(pipe, nullptr);
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) probe.out.append(buffer, n);
-        pclose(pipe);
-    }
+    const Outcome probe = run_command("ffprobe -v error -show_entries stream=codec_name,display_aspect_ratio,duration "
+                                      "-of default=noprint_wrappers=1 '" + video + "'");
     EXPECT_NE(probe.out.find("codec_name=h264"), std::string::npos) << probe.out;
     EXPECT_NE(probe.out.find("codec_name=aac"), std::string::npos) << probe.out;
     EXPECT_NE(probe.out.find("display_aspect_ratio=4:3"), std::string::npos) << probe.out;
@@ -237,32 +234,19 @@ TEST_F(ShowTest, BadUsageAndMissingFfmpegGetOneLine)
     EXPECT_EQ(bad.out, "quorbela-capture: --fps: '0' is not a frame rate from 1 to 1000\n");
     const Outcome unknown = capture("--frobnicate", true);
     EXPECT_EQ(unknown.status, 2);
-    const std::string command = "PATH=/nonexistent " + std::string(CAPTURE_PATH) + " --video " + dir_ + "/x.mp4 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char line[512] = {};
-    const bool got = std::fgets(line, sizeof line, pipe) != nullptr;
-    const int status = pclose(pipe);
-    ASSERT_TRUE(got);
-    EXPECT_EQ(std::string(line), "quorbela-capture: ffmpeg is not on PATH (--video needs it; on Debian: apt-get install ffmpeg)\n");
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const Outcome no_ffmpeg = run_command("PATH=/nonexistent " + std::string(CAPTURE_PATH) + " --video " + dir_ + "/x.mp4 2>&1");
+    EXPECT_EQ(no_ffmpeg.out, "quorbela-capture: ffmpeg is not on PATH (--video needs it; on Debian: apt-get install ffmpeg)\n");
+    EXPECT_EQ(no_ffmpeg.status, 1);
 }
 
 // The demo itself on a machine with no display (and, here, no sound card either): the sound
 // opens first and must not add its own complaints to the one line.
 TEST(DemoProgram, WithoutADisplaySaysOneLineAndExitsZero)
 {
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " + std::string(QUORBELA_PATH) +
-                                " 2>&1 >/dev/null";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string err;
-    char buffer[1024];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) err.append(buffer, n);
-    const int status = pclose(pipe);
-    EXPECT_EQ(err, "MORVA Q-ENGINE V2.2: Sorry, I can't init DirectDraw\n");
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const Outcome run =
+        run_command("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " + std::string(QUORBELA_PATH) + " 2>&1 >/dev/null");
+    EXPECT_EQ(run.out, "MORVA Q-ENGINE V2.2: Sorry, I can't init DirectDraw\n");
+    EXPECT_EQ(run.status, 0);
 }
 
 // ---- in-process, where the test plays the music ----

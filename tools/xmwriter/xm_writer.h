@@ -67,7 +67,7 @@ struct Sample {
 };
 
 constexpr std::array<int8_t, 16> ADPCM_DELTAS{0, 1, 2, 4, 8, 16, 32, 64, -1, -2, -4, -8, -16, -32, -64, -128};
-constexpr uint8_t ADPCM_MARK = 0xAD;  // the sample header's reserved byte
+using player::ADPCM_MARK;
 
 struct Instrument {
     std::string name;
