@@ -48,6 +48,18 @@ bool song_stop(Song* song)
     return true;
 }
 
+bool song_set_rules(Song* song, Rules rules)
+{
+    if (song == nullptr) return false;
+    song->rules = rules;
+    return true;
+}
+
+Rules song_rules(const Song* song)
+{
+    return song == nullptr ? Rules::FT2 : song->rules;
+}
+
 bool song_start(Song* song)
 {
     if (song == nullptr) return false;

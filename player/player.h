@@ -34,6 +34,14 @@ using SampleReader = void (*)(void* destination, int32_t byte_count, int32_t bit
 
 // Opens `name` through the installed stream and parses it; null on any failure.
 Song* song_load(const char* name, SampleReader sample_reader);
+// The replay rules a song plays by. Files people write were written and heard in FastTracker 2,
+// so FT2 is what a loaded song plays by; the show's song asks for the show engine's own rules,
+// which differ from FT2's in a few dozen small ways and which the show's timing depends on.
+enum class Rules : uint8_t { FT2, SHOW };
+// Chooses the rules before song_start; false for null.
+bool song_set_rules(Song* song, Rules rules);
+Rules song_rules(const Song* song);  // FT2 for null
+
 // Restarts the song from order 0 and links it into the mixer's playing list. False for null.
 bool song_start(Song* song);
 bool song_stop(Song* song);

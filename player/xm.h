@@ -137,6 +137,7 @@ struct Song {
     int32_t next_order;  // -1 for none
     void (*tick_handler)(Song* song);
     SampleReader sample_reader;
+    Rules rules;  // FT2 unless the owner asks for the show's (song_set_rules)
 };
 
 struct Stream;

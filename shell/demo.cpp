@@ -31,6 +31,7 @@ int run_demo(void* instance_handle, int32_t show_command, const DemoSetup& setup
         player::sound_open(44100);
     }
     player::Song* song = player::song_load("quorbela.xm", nullptr);
+    player::song_set_rules(song, player::Rules::SHOW);  // the show is timed to its own engine
     player::set_music_song(song);
     render::set_music_position_source(player::music_position);
 
