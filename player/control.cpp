@@ -84,6 +84,7 @@ bool song_start(Song* song)
         song->channels = new (std::nothrow) Channel[static_cast<size_t>(song->channel_count)]{};
         if (song->channels == nullptr) return false;
         song_bind_voices(song);
+        replay_start(song);
     }
     list_insert_before(song, playing_list_head());
     song->playing = 1;

@@ -62,14 +62,16 @@ struct RowState {
 };
 
 // First tick of a row; only called for a non-zero volume byte, after note and instrument.
-void volume_column(Channel* channel, uint8_t volume_byte);
+void volume_column(Song* song, Channel* channel, uint8_t volume_byte);
 // First tick of a row, after the volume column, envelopes and fade-out.
 void effect_row(Song* song, Channel* channel, const Cell& cell, const Instrument* instrument,
                 Sample* sample, RowState* row);
 // Every later tick of the row (pattern-delay ticks included), volume column first.
-void volume_column_tick(Channel* channel, uint8_t volume_byte);
+void volume_column_tick(Song* song, Channel* channel, uint8_t volume_byte);
 void effect_tick(Song* song, Channel* channel, const Cell& cell, const Instrument* instrument,
                  Sample* sample);
+// Under FT2's rules, the later ticks of every effect but Exy.
+void ft2_effect_tick(Song* song, Channel* channel, const Cell& cell);
 
 // Moves the period porta_speed * 4 towards porta_target, stopping exactly on it.
 void tone_porta_step(Channel* channel);
