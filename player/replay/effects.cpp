@@ -184,7 +184,8 @@ void ft2_delayed_note(Song* song, Channel* channel)
     const uint8_t byte = channel->volume_byte;
     if (byte >= 0x10 && byte <= 0x50) {
         set_volume(channel, byte - 16);
-    } else if (byte >= 0xC0 && byte <= 0xCF) {
+    } else if (byte >= 0xC0 && byte <= 0xCF && channel->saved_note != NOTE_KEY_OFF) {
+        // A delayed key-off keeps its panning (trace ft2_delay_volume_column, row 0E).
         channel->panning = (byte & 15) << 4;
         channel->update |= UPDATE_PANNING;
     }

@@ -425,11 +425,12 @@ void ft2_envelope_step(Channel* channel, const EnvelopeShape& envelope, bool vol
 namespace {
 
 // Places one envelope at `position`: FT2's search, except that landing exactly on a point
-// counts as past it, so that a loop end or sustain point there is not taken on the next tick
-// (trace lxx_after_loop).
-void place_envelope(const EnvelopeShape& envelope, int32_t position, uint32_t& tick,
+// other than the sustain point counts as past it, so that a loop ending there is not taken on
+// the next tick; on the sustain point the envelope holds (trace lxx_after_loop).
+bool place_envelope(const EnvelopeShape& envelope, int32_t position, uint32_t& tick,
                     int32_t& point, int16_t& value, int16_t& delta)
 {
+    bool on_sustain = false;
     const EnvelopePoint* points = envelope.points;
     const int32_t count = envelope.count;
     tick = static_cast<uint16_t>(position - 1);
@@ -442,6 +443,12 @@ void place_envelope(const EnvelopeShape& envelope, int32_t position, uint32_t& t
             if (k < points[pos].tick) {
                 pos -= 1;
                 k -= points[pos].tick;
+                if (k == 0 && (envelope.type & ENVELOPE_SUSTAIN) != 0 && pos == envelope.sustain) {
+                    // On the sustain point: the next step reaches it and holds there.
+                    set_value = false;
+                    on_sustain = true;
+                    break;
+                }
                 if (k == 0) {
                     // On point pos: its value, and the slope of the segment after it.
                     value = static_cast<int16_t>(points[pos].value << 8);
@@ -473,6 +480,7 @@ void place_envelope(const EnvelopeShape& envelope, int32_t position, uint32_t& t
         value = static_cast<int16_t>(points[std::min(pos, count - 1)].value << 8);
     }
     point = std::min(pos, std::max(count - 1, 0));
+    return on_sustain;
 }
 
 }  // namespace
@@ -480,8 +488,8 @@ void place_envelope(const EnvelopeShape& envelope, int32_t position, uint32_t& t
 void ft2_set_envelope_position(Channel* channel, const Instrument* instrument, int32_t position)
 {
     if ((instrument->volume_type & ENVELOPE_ON) == 0) return;
-    place_envelope(volume_envelope(instrument), position, channel->venv_tick, channel->venv_point,
-                   channel->venv_fixed, channel->venv_delta);
+    channel->venv_placed = place_envelope(volume_envelope(instrument), position, channel->venv_tick,
+                                          channel->venv_point, channel->venv_fixed, channel->venv_delta);
     // FT2 tests the volume envelope's sustain flag for the panning envelope.
     if ((instrument->volume_type & ENVELOPE_SUSTAIN) != 0) {
         place_envelope(panning_envelope(instrument), position, channel->penv_tick,

@@ -148,7 +148,9 @@ void decode_cell(Song* song, Channel* channel, const Cell& cell)
 }
 
 // FT2's tone portamento with a note: the note becomes the target (with the relative note and
-// finetune of the sample already playing) and the voice is not retriggered.
+// finetune of the sample already playing) and the voice is not retriggered; an instrument
+// number restores the playing sample's defaults and restarts its envelopes
+// (trace xm_portamento_envelope_reset), except after a key-off.
 void porta_prepare(Song* song, Channel* channel, const Cell& cell)
 {
     if (cell.note == NOTE_KEY_OFF) {
@@ -162,6 +164,10 @@ void porta_prepare(Song* song, Channel* channel, const Cell& cell)
                                        : channel->porta_target > channel->period ? PORTA_UP
                                                                                  : PORTA_DOWN;
         }
+    }
+    if (cell.instrument != 0) {
+        restore_defaults(channel);
+        if (cell.note != NOTE_KEY_OFF) instrument_restart(song, channel);
     }
 }
 
@@ -277,8 +283,16 @@ Sample* channel_sample(Channel* channel)
 
 const Instrument* channel_instrument(const Song* song, const Channel* channel)
 {
+    // FT2 has 128 instrument slots; one the file leaves empty holds FT2's blank instrument,
+    // whose fade-out (128, doubled here) a key-off after a note on it uses (trace
+    // ft2_instrument_fade_update).
+    static const Instrument blank = [] {
+        Instrument instrument{};
+        instrument.fadeout = 256;
+        return instrument;
+    }();
     if (channel->instrument >= song->instrument_count || song->instruments == nullptr) {
-        return &empty_instrument;
+        return &blank;
     }
     return &song->instruments[channel->instrument];
 }
@@ -306,6 +320,7 @@ void note_trigger(Song* song, Channel* channel, uint8_t note, uint8_t effect, ui
     // (trace ft2_note_range).
     const uint8_t real_note = static_cast<uint8_t>(note + channel->relative_note);
     if (real_note >= 120) return;
+    channel->heard_instrument = channel->instrument;
     channel->default_volume = sample != nullptr ? sample->volume : 0;
     channel->default_panning = sample != nullptr ? sample->panning : 128;
     if (effect == EFFECT_EXTENDED && (parameter >> 4) == EXTENDED_SET_FINETUNE) {
@@ -313,7 +328,9 @@ void note_trigger(Song* song, Channel* channel, uint8_t note, uint8_t effect, ui
     } else {
         channel->finetune = sample != nullptr ? sample->finetune : 0;
     }
+    // One below the lowest note retriggers at the old period (trace ft2_note_range, row 1F).
     if (real_note != 0) {
+        channel->real_note = static_cast<uint8_t>(real_note - 1);
         channel->period = ft2_note_period(real_note, channel->finetune, linear_table(song));
         channel->out_period = channel->period;
     }
@@ -343,6 +360,7 @@ void instrument_restart(Song* song, Channel* channel)
     channel->retrig_count = 0;
     channel->tremor_position = 0;
     channel->key_off = 0;
+    channel->venv_placed = 0;
     // The next update counts the tick to 0, where point 0 is taken: a note shows the first
     // point on its own tick, a delayed one too (trace ft2_delay_envelope_on).
     if ((instrument->volume_type & ENVELOPE_ON) != 0) {
@@ -372,13 +390,20 @@ void release_key(Song* song, Channel* channel)
     const Instrument* instrument = channel_instrument(song, channel);
     channel->key_off = 1;
     // Held at the sustain point the tick ran on; it is pulled back just before the point so
-    // the envelope goes on from there next tick.
+    // the envelope goes on from there next tick (traces ft2_k00_is_note_off,
+    // ft2_delay_envelope_sustain). A Kxx on a later tick, or a key-off after Lxx put the
+    // envelope on the point, leaves it on the key-off tick itself (ft2_kxx, lxx_after_loop).
     const auto pull_back = [](uint32_t& tick, int32_t point, const EnvelopePoint* points) {
         const uint16_t at = points[std::clamp(point, 0, 11)].tick;
-        if (static_cast<uint16_t>(tick) >= at) tick = static_cast<uint16_t>(at - 1);
+        if (static_cast<uint16_t>(tick) < at) return false;
+        tick = static_cast<uint16_t>(at - 1);
+        return true;
     };
     if ((instrument->volume_type & ENVELOPE_ON) != 0) {
-        pull_back(channel->venv_tick, channel->venv_point, instrument->volume_envelope);
+        if (pull_back(channel->venv_tick, channel->venv_point, instrument->volume_envelope) &&
+            (song->tick % std::max<int32_t>(song->speed, 1) != 0 || channel->venv_placed != 0)) {
+            ft2_envelope_step(channel, volume_envelope(instrument), true);
+        }
     } else {
         // Without an envelope the volume itself goes to 0; a later volume command brings the
         // note back (trace ft2_kxx).

@@ -65,6 +65,7 @@ struct Channel {
     // fade-out, vibratos); the show's channel_reset does all three at once.
     uint8_t instrument_number;  // 1..128 for the next trigger, 0 before any
     uint8_t last_note;          // 1..96 as in the file, 0 before any
+    uint8_t heard_instrument;   // 0-based, of the last trigger that sounded (real_note is its note)
     Sample* sample;             // of the last trigger; null: the silent stand-in
     int8_t relative_note;       // of `sample`, taken at the trigger
     int8_t finetune;            // of `sample`, or E5y's, taken at the trigger
@@ -88,6 +89,7 @@ struct Channel {
     uint8_t porta_direction;  // PORTA_*
     int32_t porta_step;       // period units a tick
     uint8_t retrig_count;
+    uint8_t venv_placed;      // Lxx put the volume envelope on its sustain point
     uint32_t start_frame;     // the next trigger starts here (9xx)
 };
 

@@ -76,10 +76,8 @@ TraceLine our_line(const player::Song* song, const player::Channel& channel, con
     const bool linear = (song->flags & player::FLAG_LINEAR) != 0;
     const int32_t period = player::ft2(song) ? channel.final_period : channel.period + channel.period_offset;
     line.period = linear ? 428.0 * std::exp2((period - 4608) / 768.0) * 4096.0 : period * 1024.0;
-    const int32_t note = player::ft2(song) ? channel.last_note - 1 + channel.relative_note
-                                           : static_cast<int32_t>(channel.real_note);
-    line.note = note + 12;
-    line.instrument = channel.instrument;
+    line.note = channel.real_note + 12;
+    line.instrument = player::ft2(song) ? channel.heard_instrument : channel.instrument;
     const int32_t heard = player::ft2(song) ? channel.out_volume : channel.volume + channel.volume_offset;
     const int64_t product = static_cast<int64_t>(heard) * channel.venv_value * channel.fadeout * song->global_volume;
     line.volume = static_cast<int>(product >> 24);
