@@ -283,6 +283,7 @@ TEST(ReplayTest, CommitWithoutVoicePoolDoesNothing)
     channel.update = player::UPDATE_TRIGGER | player::UPDATE_VOLUME | player::UPDATE_PANNING |
                      player::UPDATE_FREQUENCY | player::UPDATE_STOP;
     player::Song song{};
+    song.rules = player::Rules::SHOW;
     player::channel_commit(&channel, &player::empty_sample, &song);
     EXPECT_EQ(channel.voice_index, -1);
 }

@@ -89,7 +89,11 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{{"--loop", "--rows", "song.xm"}, false, Mode::rows},
                     UsageCase{{"--info", "--seconds", "3", "song.xm"}, false, Mode::info},
                     UsageCase{{"--loop=1", "song.xm"}, false, Mode::play},
-                    UsageCase{{"--volume", "song.xm"}, false, Mode::play}));
+                    UsageCase{{"--volume", "song.xm"}, false, Mode::play},
+                    UsageCase{{"--rules", "show", "--wav", "o.wav", "song.xm"}, true, Mode::wav},
+                    UsageCase{{"--rules=ft2", "--info", "song.xm"}, true, Mode::info},
+                    UsageCase{{"--rules", "it", "song.xm"}, false, Mode::play},
+                    UsageCase{{"--rules"}, false, Mode::play}));
 
 TEST(OptionsValues, AreKept)
 {
@@ -102,6 +106,11 @@ TEST(OptionsValues, AreKept)
     EXPECT_EQ(options.rate, 48000);
     EXPECT_EQ(options.wav_path, "o.wav");
     EXPECT_EQ(options.file, "s.xm");
+    EXPECT_EQ(options.rules, player::Rules::FT2);  // the default
+
+    const char* show[] = {"xmplay", "--rules", "show", "s.xm"};
+    ASSERT_TRUE(xmplay::parse_options(4, show, options, error)) << error;
+    EXPECT_EQ(options.rules, player::Rules::SHOW);
 }
 
 TEST(JsonString, EscapesWhatJsonCannotHoldPlainly)
@@ -316,14 +325,18 @@ TEST_F(XmplayProgram, InfoDescribesTheModule)
     module.restart = 1;
     module.flags = 0;
     const std::vector<uint8_t> bytes = xmwriter::write(module);
-    const Outcome r = run("--info " + write_file("info.xm", bytes));
-    ASSERT_EQ(r.code, 0) << r.err;
-    // Two orders of 8 rows, then the restart at order 1.
-    const std::string expected = "{\"name\":\"Info \\\"test\\\"\",\"channels\":6,\"patterns\":2,"
-                                 "\"instruments\":1,\"orders\":2,\"restart\":1,\"speed\":3,\"bpm\":125,"
-                                 "\"linear\":false,\"bytes\":" + std::to_string(bytes.size()) +
-                                 ",\"duration_s\":" + "0.960" + "}\n";
-    EXPECT_EQ(r.out, expected);
+    const std::string path = write_file("info.xm", bytes);
+    // Two orders of 8 rows, then the restart at order 1: the same length by either rules.
+    for (const char* rules : {"", "--rules show ", "--rules ft2 "}) {
+        const Outcome r = run(std::string("--info ") + rules + path);
+        ASSERT_EQ(r.code, 0) << r.err;
+        const std::string name = std::string(rules) == "--rules show " ? "show" : "ft2";
+        const std::string expected = "{\"name\":\"Info \\\"test\\\"\",\"channels\":6,\"patterns\":2,"
+                                     "\"instruments\":1,\"orders\":2,\"restart\":1,\"speed\":3,\"bpm\":125,"
+                                     "\"linear\":false,\"bytes\":" + std::to_string(bytes.size()) +
+                                     ",\"rules\":\"" + name + "\",\"duration_s\":" + "0.960" + "}\n";
+        EXPECT_EQ(r.out, expected) << rules;
+    }
 }
 
 TEST_F(XmplayProgram, RowsListEveryRowStartUntilTheEnd)
