@@ -64,8 +64,8 @@ Resolved resolve(const Song* song, const Channel* channel)
     }
     const Instrument* instrument = &song->instruments[channel->instrument];
     // note_sample covers the 96 notes; a stray cell note above them plays nothing.
-    const uint8_t number = channel->note < 96 ? instrument->note_sample[channel->note] : 16;
-    Sample* sample = number < 16 ? instrument->samples[number] : nullptr;
+    const uint8_t number = channel->note < 96 ? instrument->note_sample[channel->note] : INSTRUMENT_SAMPLES;
+    Sample* sample = number < INSTRUMENT_SAMPLES ? instrument->samples[number] : nullptr;
     return {instrument, sample != nullptr ? sample : &empty_sample};
 }
 
@@ -312,7 +312,7 @@ void note_trigger(Song* song, Channel* channel, uint8_t note, uint8_t effect, ui
                               : NO_INSTRUMENT;
     const Instrument* instrument = channel_instrument(song, channel);
     const uint8_t which = instrument->note_sample[note - 1];
-    Sample* sample = which < 16 ? instrument->samples[which] : nullptr;
+    Sample* sample = which < INSTRUMENT_SAMPLES ? instrument->samples[which] : nullptr;
     if (sample == &empty_sample) sample = nullptr;
     channel->sample = sample;
     channel->relative_note = sample != nullptr ? sample->relative_note : 0;
@@ -575,11 +575,17 @@ void channel_commit(Channel* channel, Sample* sample, Song* song)
                                 song->global_volume;
         constexpr int64_t LOUDEST = int64_t{1} << 35;  // and above: 255
         const int64_t volume = product <= 0 ? 0 : product >= LOUDEST ? 255 : (product * 255) >> 35;
-        voice_set_volume(channel->voice_index, static_cast<int32_t>(volume));
+        // FT2's rules flag every tick; a voice that has the volume already is left alone.
+        if (!ft2_rules || channel->voice == nullptr || channel->voice->volume != volume) {
+            voice_set_volume(channel->voice_index, static_cast<int32_t>(volume));
+        }
     }
     if ((update & UPDATE_PANNING) != 0) {
         if (ft2_rules) {
-            voice_set_panning(channel->voice_index, ft2_final_panning(channel));
+            const int32_t panning = ft2_final_panning(channel);
+            if (channel->voice == nullptr || channel->voice->panning != panning) {
+                voice_set_panning(channel->voice_index, panning);
+            }
         } else {
             // The envelope swings at most as far as the panning is from the nearer edge; the
             // division truncates first, so the swing is 0..4 times the envelope's offset.
@@ -589,10 +595,14 @@ void channel_commit(Channel* channel, Sample* sample, Song* song)
         }
     }
     if ((update & UPDATE_FREQUENCY) != 0) {
-        voice_set_frequency(channel->voice_index,
-                            ft2_rules ? ft2_frequency(channel->final_period, linear_table(song))
-                                      : channel_frequency(channel->period, channel->period_offset,
-                                                          linear_table(song)));
+        if (!ft2_rules) {
+            voice_set_frequency(channel->voice_index,
+                                channel_frequency(channel->period, channel->period_offset, linear_table(song)));
+        } else if (channel->final_period != channel->heard_period || (update & UPDATE_TRIGGER) != 0) {
+            // Most ticks leave the pitch where it was: the voice keeps its step.
+            channel->heard_period = channel->final_period;
+            voice_set_frequency(channel->voice_index, ft2_frequency(channel->final_period, linear_table(song)));
+        }
     }
     if ((update & UPDATE_STOP) != 0) {
         if (channel->voice_index >= 0 && channel->voice_index < VOICE_COUNT) {

@@ -73,6 +73,7 @@ struct Channel {
     int32_t out_volume;   // `volume` as heard this tick: tremolo and tremor write only this
     int32_t out_period;   // `period` with arpeggio, vibrato or glissando
     int32_t final_period; // out_period with the auto-vibrato: what the voice sounds
+    int32_t heard_period; // the final_period the voice was last given
     int32_t fade_speed;   // fade-out per tick, latched at the instrument restart
     int16_t venv_fixed, venv_delta;  // volume envelope value and slope, 8.8
     int16_t penv_fixed, penv_delta;  // panning envelope value and slope, 8.8
