@@ -37,7 +37,11 @@ const Pattern* order_pattern(const Song* song, int32_t order)
 int32_t order_rows(const Song* song, int32_t order)
 {
     const Pattern* pattern = order_pattern(song, order);
-    return pattern != nullptr ? pattern->rows : 0;
+    const int32_t rows = pattern != nullptr ? pattern->rows : 0;
+    // FT2 reads a pattern of no rows as 64 empty ones and plays at most 256; the show's engine
+    // passes over an empty pattern and plays every row stored.
+    if (ft2(song)) return rows == 0 ? 64 : std::min(rows, 256);
+    return rows;
 }
 
 // The cells of the current row, or null when the pattern has none (0 rows, or missing).
@@ -480,15 +484,17 @@ void replay_row(Song* song)
     song->next_order = -1;
     current_row = RowState{false, -1, 0, 0, 0};
     const Cell* cells = row_cells(song);
-    if (cells == nullptr || song->channel_count <= 0 || song->channels == nullptr) return;
-    for (int32_t i = 0; i < song->channel_count; ++i) {
-        if (ft2(song)) {
-            read_cell(song, &song->channels[i], cells[i]);
+    if (song->channel_count <= 0 || song->channels == nullptr) return;
+    if (ft2(song)) {
+        // A row without cells (an empty pattern) still starts: its effects end, time passes.
+        for (int32_t i = 0; i < song->channel_count; ++i) {
+            read_cell(song, &song->channels[i], cells != nullptr ? cells[i] : EMPTY_CELL);
             ft2_channel_update(song, &song->channels[i]);
-        } else {
-            decode_cell(song, &song->channels[i], cells[i]);
         }
+        return;
     }
+    if (cells == nullptr) return;
+    for (int32_t i = 0; i < song->channel_count; ++i) decode_cell(song, &song->channels[i], cells[i]);
 }
 
 void replay_effects(Song* song)
