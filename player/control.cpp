@@ -77,6 +77,7 @@ bool song_start(Song* song)
     song->tick_samples_left = 0;
     song->tick = 0;
     song->pattern_delay = 0;
+    song->loop_row_left = 0;
     song->song_looped = 0;
     song_set_bpm(song, song->default_bpm);
 

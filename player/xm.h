@@ -139,6 +139,7 @@ struct Song {
     int32_t pattern_delay;
     int32_t next_row;    // -1 for none
     int32_t next_order;  // -1 for none
+    int32_t loop_row_left;  // FT2's rules: the row the last E6y jumped to, where the next pattern starts
     void (*tick_handler)(Song* song);
     SampleReader sample_reader;
     Rules rules;  // FT2 unless the owner asks for the show's (song_set_rules)

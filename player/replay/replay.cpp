@@ -456,6 +456,7 @@ void replay_tick(Song* song)
         if (song->next_row == -1) {
             const int32_t row = song->row;
             int32_t next_row = current_row.loop_target >= 0 ? current_row.loop_target : row + 1;
+            if (ft2(song) && current_row.loop_target >= 0) song->loop_row_left = current_row.loop_target;
             if (next_row >= order_rows(song, song->order)) {
                 int32_t next_order = song->order + 1;
                 if (next_order >= song->song_length) {
@@ -466,9 +467,15 @@ void replay_tick(Song* song)
                     song->song_looped = 1;
                 }
                 song->next_order = next_order;
-                next_row = 0;
+                // FT2 never clears the row its pattern loop jumped to: the next pattern starts
+                // there, after the loop is done (or at 0 past that pattern's end). The show's
+                // engine starts at row 0.
+                next_row = ft2(song) ? song->loop_row_left : 0;
+                song->loop_row_left = 0;
             }
             song->next_row = next_row;
+        } else {
+            song->loop_row_left = 0;  // a jump or break chooses the row itself
         }
     }
     song->tick += 1;

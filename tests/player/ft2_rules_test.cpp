@@ -168,4 +168,33 @@ TEST(Ft2RulesSong, PatternOfNoRowsLastsSixtyFour)
     }
 }
 
+// FT2 keeps the row its pattern loop jumped to, and the next pattern starts there.
+TEST(Ft2RulesSong, PatternAfterALoopStartsAtTheLoopRow)
+{
+    xmwriter::Module m = module(1,
+                                {pattern(1, {"C-4 01 .. ...", "--- .. .. E60", "--- .. .. E61", "--- .. .. ..."}),
+                                 pattern(1, {"--- .. .. ...", "--- .. .. ...", "--- .. .. ..."})},
+                                {0, 1});
+    m.speed = 1;
+    const std::string loop = "0:0 0:1 0:2 0:1 0:2 0:3 ";
+    for (const auto& [rules, want] : {std::pair{player::Rules::FT2, loop + "1:1 1:2"},
+                                      std::pair{player::Rules::SHOW, loop + "1:0 1:1"}}) {
+        player::Song* song = test_support::load_module(xmwriter::write(m), rules);
+        ASSERT_NE(song, nullptr);
+        player::voice_pool_create(44100);
+        player::song_start(song);
+        std::string rows;
+        for (int t = 0; t < 8; ++t) {
+            song->tick_handler(song);
+            if (!rows.empty()) rows += ' ';
+            rows += std::to_string(song->order);
+            rows += ':';
+            rows += std::to_string(song->row);
+        }
+        EXPECT_EQ(rows, want);
+        player::song_free(song);
+        player::voice_pool_destroy();
+    }
+}
+
 }  // namespace
