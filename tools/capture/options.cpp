@@ -65,8 +65,7 @@ const char* usage_text()
            "  --progress, --no-progress  progress on stderr (default: on a terminal)\n"
            "  --help                  this text\n"
            "\n") + shell::PHOTOSENSITIVITY_WARNING +
-        " A video made from the default show should carry this warning; --gentle makes one\n"
-        "without the fast flicker.\n";
+        "\nA video of the default show should carry this warning; --gentle captures the gentle show.\n";
     return text.c_str();
 }
 
