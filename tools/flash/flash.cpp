@@ -45,7 +45,8 @@ const Shares& shares()
             s.red[v] = static_cast<float>(0.2126 * linear(wide));
             s.blue[v] = static_cast<float>(0.0722 * linear(wide));
         }
-        for (uint32_t v = 0; v < 64; ++v) s.green[v] = static_cast<float>(0.7152 * linear((v << 2) | (v >> 4)));
+        for (uint32_t v = 0; v < 64; ++v)
+            s.green[v] = static_cast<float>(0.7152 * linear((v << 2) | (v >> 4)));
         return s;
     }();
     return table;
@@ -118,7 +119,8 @@ bool FlashMeter::add_frame(const uint8_t* pixels, int32_t pitch)
     return screen_last_ != before;
 }
 
-Second busiest_second(const std::vector<bool>& changed, size_t first, size_t end, int32_t frames_per_second)
+Second busiest_second(const std::vector<bool>& changed, size_t first, size_t end,
+                      int32_t frames_per_second)
 {
     assert(frames_per_second > 0);
     const auto length = static_cast<size_t>(frames_per_second);
@@ -128,7 +130,8 @@ Second busiest_second(const std::vector<bool>& changed, size_t first, size_t end
     if (first >= end) return busiest;
     // Changes in [first, first + length), then slid one frame at a time.
     int32_t changes = 0;
-    for (size_t f = first; f < std::min(first + length, changed.size()); ++f) changes += changed[f] ? 1 : 0;
+    for (size_t f = first; f < std::min(first + length, changed.size()); ++f)
+        changes += changed[f] ? 1 : 0;
     busiest.flashes = changes / 2;
     for (size_t start = first + 1; start < end; ++start) {
         if (changed[start - 1]) --changes;

@@ -51,6 +51,7 @@ struct Second {
 // Of the seconds that start in frames [first, end), the one with the most flashes (the first
 // of those that tie). `changed` holds one entry per frame, true where the screen changed; a
 // second is `frames_per_second` frames, cut short where `changed` ends.
-Second busiest_second(const std::vector<bool>& changed, size_t first, size_t end, int32_t frames_per_second);
+Second busiest_second(const std::vector<bool>& changed, size_t first, size_t end,
+                      int32_t frames_per_second);
 
 }  // namespace flash
