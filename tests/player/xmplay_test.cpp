@@ -355,6 +355,28 @@ TEST_F(XmplayProgram, RowsListEveryRowStartUntilTheEnd)
     EXPECT_EQ(seconds.out, "0 0 0\n1323 0 1\n");  // 2205 frames: ticks of 441
 }
 
+// --rules reaches the replay: a row with F00 ends an FT2 song there, while the show's engine
+// plays a row a tick to the end; a volume-column slide sounds different too.
+TEST_F(XmplayProgram, RulesChooseTheReplay)
+{
+    xmwriter::Module module = test_support::song_module(1, 8, 3);
+    module.patterns[0].at(1, 2, module.channels).effect = player::EFFECT_SPEED_TEMPO;
+    module.patterns[0].at(1, 0, module.channels) = {0, 0, 0x64, 0, 0};
+    const std::string path = write_file("rules.xm", xmwriter::write(module));
+    const Outcome ft2 = run("--info " + path);
+    const Outcome show = run("--info --rules show " + path);
+    ASSERT_EQ(ft2.code, 0) << ft2.err;
+    ASSERT_EQ(show.code, 0) << show.err;
+    // FT2: rows 0 and 1, three ticks of 20 ms each. The show: row 0, then a tick for each row.
+    EXPECT_NE(ft2.out.find("\"rules\":\"ft2\",\"duration_s\":0.120}"), std::string::npos) << ft2.out;
+    EXPECT_NE(show.out.find("\"rules\":\"show\",\"duration_s\":0.200}"), std::string::npos) << show.out;
+
+    const std::string a = dir_ + "/ft2.wav", b = dir_ + "/show.wav";
+    ASSERT_EQ(run("--seconds 0.1 --wav " + a + " " + path).code, 0);
+    ASSERT_EQ(run("--rules=show --seconds 0.1 --wav " + b + " " + path).code, 0);
+    EXPECT_NE(slurp(a), slurp(b));
+}
+
 TEST_F(XmplayProgram, WavIsTheSongToItsEndAndTheSameEachTime)
 {
     const std::string path = write_file("wav.xm", xmwriter::write(test_support::song_module(2, 4, 3)));
