@@ -120,14 +120,14 @@ void ft2_tremor(Channel* channel, uint8_t parameter)
 {
     if (parameter == 0) parameter = channel->tremor_memory;
     channel->tremor_memory = parameter;
-    uint8_t on = channel->tremor_position & 0x80;
-    int32_t count = (channel->tremor_position & 0x7F) - 1;
+    uint8_t on = channel->tremor_position & TREMOR_ON;
+    int32_t count = (channel->tremor_position & TREMOR_TICKS) - 1;
     if (count < 0) {
         if (on != 0) {
             on = 0;
             count = parameter & 15;
         } else {
-            on = 0x80;
+            on = TREMOR_ON;
             count = parameter >> 4;
         }
     }
@@ -294,13 +294,13 @@ void extended_row(Song* song, Channel* channel, uint8_t command, uint8_t y, Samp
         }
         channel->period += y * 4;
         break;
-    case 0x3:  // glissando: only FT2 has it
+    case EXTENDED_GLISSANDO:  // only FT2 has it
         if (ft2_rules) channel->glissando = y != 0;
         break;
     case EXTENDED_VIBRATO_CONTROL:
         channel->wave_control = static_cast<uint8_t>((channel->wave_control & 0xF0) | y);
         break;
-    case 0x7:  // tremolo waveform: only FT2 has the tremolo
+    case EXTENDED_TREMOLO_CONTROL:  // only FT2 has the tremolo
         if (ft2_rules) channel->wave_control = static_cast<uint8_t>((channel->wave_control & 0x0F) | (y << 4));
         break;
     case EXTENDED_SET_FINETUNE:

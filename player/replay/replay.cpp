@@ -359,8 +359,8 @@ void restore_defaults(Channel* channel)
 void instrument_restart(Song* song, Channel* channel)
 {
     const Instrument* instrument = channel_instrument(song, channel);
-    if ((channel->wave_control & 0x04) == 0) channel->vib_position = 0;
-    if ((channel->wave_control & 0x40) == 0) channel->trem_position = 0;
+    if ((channel->wave_control & WAVE_VIBRATO_CONTINUES) == 0) channel->vib_position = 0;
+    if ((channel->wave_control & WAVE_TREMOLO_CONTINUES) == 0) channel->trem_position = 0;
     channel->retrig_count = 0;
     channel->tremor_position = 0;
     channel->key_off = 0;

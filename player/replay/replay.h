@@ -94,6 +94,13 @@ struct Channel {
     uint32_t start_frame;     // the next trigger starts here (9xx)
 };
 
+// Channel::wave_control bits that keep a waveform's position across notes (E4y/E7y with 4..7).
+constexpr uint8_t WAVE_VIBRATO_CONTINUES = 0x04;
+constexpr uint8_t WAVE_TREMOLO_CONTINUES = 0x40;
+// Channel::tremor_position: bit 7 while audible, the ticks left in the phase below it.
+constexpr uint8_t TREMOR_ON = 0x80;
+constexpr uint8_t TREMOR_TICKS = 0x7F;
+
 // Channel::porta_direction under FT2's rules.
 constexpr uint8_t PORTA_NONE = 0;
 constexpr uint8_t PORTA_UP = 1;    // period rising, or the target reached
