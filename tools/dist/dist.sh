@@ -91,6 +91,7 @@ else
   say "$name.tar.gz skipped: not a git checkout"
 fi
 
-(cd "$out" && find . -maxdepth 1 -type f -printf '%P\n' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS)
+sums=$(cd "$out" && find . -maxdepth 1 -type f -printf '%P\n' | LC_ALL=C sort | xargs sha256sum)
+echo "$sums" >"$out/SHA256SUMS"
 say "$out, version $version, time $(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC'):"
 (cd "$out" && for file in $(LC_ALL=C ls); do printf '  %-45s %9d bytes\n' "$file" "$(stat -c %s "$file")"; done)
