@@ -104,7 +104,7 @@ win32-check: win32
 # version `xmplay --version` prints, and their SHA-256 sums (tools/dist/). The browser archive
 # comes from `make web` once the Makefile has that target; until then it is skipped.
 DIST          ?= dist
-WEB_BUILD     ?= build-web
+WEB_SITE      ?= build-web
 DIST_PACKAGES := zip unzip xvfb xauth xdotool
 DIST_HAS_WEB  := $(shell grep -q '^web:' $(firstword $(MAKEFILE_LIST)) && echo yes)
 
@@ -118,9 +118,9 @@ ifeq ($(DIST_HAS_WEB),yes)
 else
 	@echo "dist: no browser build in this tree (make web); its archive is skipped"
 endif
-	@tools/dist/dist.sh $(BUILD) $(WIN32_BUILD) $(WEB_BUILD) $(DIST)
+	@tools/dist/dist.sh $(BUILD) $(WIN32_BUILD) $(WEB_SITE) $(DIST)
 
 # Each archive unpacked into an empty folder and used; the programs rebuilt from the source
 # archive elsewhere must come out as the same bytes; dist.sh again must give the same bytes.
 dist-check: dist
-	@DIST_CMAKE_ARGS="$(CMAKE_ARGS)" JOBS=$(JOBS) tools/dist/dist-check.sh $(BUILD) $(WIN32_BUILD) $(WEB_BUILD) $(DIST)
+	@DIST_CMAKE_ARGS="$(CMAKE_ARGS)" JOBS=$(JOBS) tools/dist/dist-check.sh $(BUILD) $(WIN32_BUILD) $(WEB_SITE) $(DIST)

@@ -1,7 +1,7 @@
 #!/bin/bash
 # dist-check.sh -- the release archives unpacked into empty folders and used as a user would
 #
-#   dist-check.sh NATIVE_BUILD WIN32_BUILD WEB_BUILD DIST     (make dist-check runs it)
+#   dist-check.sh NATIVE_BUILD WIN32_BUILD WEB_SITE DIST     (make dist-check runs it)
 #
 # - SHA256SUMS covers every archive in DIST and each sum holds.
 # - Each archive holds what it should, the README with the version and the warning.
@@ -9,7 +9,8 @@
 #   need no library beyond the C and C++ runtimes and SDL2; the show starts on a virtual X
 #   display and ends on Escape held.
 # - Windows: the unpacked xmplay.exe's WAV under Wine equals the build's (when Wine is here).
-# - Browser: the zip holds both pages and every file they load (when there is a browser build).
+# - Browser: the zip holds the site folder, both pages and every file they name (when there
+#   is a browser build).
 # - Source: the archive holds the committed tree, and built from it in another folder the
 #   programs come out byte for byte as the builds the archives were made from (when the
 #   working tree is the commit; DIST_CHECK_REBUILD=0 leaves this out).
@@ -46,10 +47,10 @@ if [ "${1:-}" = "--show" ]; then
 fi
 
 if [ $# -ne 4 ]; then
-  echo "usage: dist-check.sh NATIVE_BUILD WIN32_BUILD WEB_BUILD DIST" >&2
+  echo "usage: dist-check.sh NATIVE_BUILD WIN32_BUILD WEB_SITE DIST" >&2
   exit 2
 fi
-native=$(cd "$1" && pwd) win=$(cd "$2" && pwd) web=$3 dist=$(cd "$4" && pwd)
+native=$(cd "$1" && pwd) win=$(cd "$2" && pwd) web=$(realpath -m "$3") dist=$(cd "$4" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 work=$native/dist-check
@@ -201,6 +202,11 @@ check_web() {
   local dir page reference missing=""
   dir=$(fresh web)
   unzip -q "$web_zip" -d "$dir" || { fail "$web_zip does not unpack"; return; }
+  if diff -r -q "$web" "$dir" >/dev/null; then
+    pass "the browser archive holds the site folder, file for file"
+  else
+    fail "the browser archive differs from the site folder: $(diff -r -q "$web" "$dir" | head -3 | tr '\n' ' ')"
+  fi
   for page in index.html player.html; do
     [ -f "$dir/$page" ] || { missing="$missing $page"; continue; }
     # Every file the page loads from its own folder.
@@ -209,11 +215,8 @@ check_web() {
       [ -f "$dir/$reference" ] || missing="$missing $page:$reference"
     done
   done
-  for reference in quorbela.js quorbela.wasm; do
-    [ -f "$dir/$reference" ] || missing="$missing $reference"
-  done
   if [ -z "$missing" ]; then
-    pass "the browser archive holds both pages and every file they load"
+    pass "the browser archive holds both pages and every file they name"
   else
     fail "the browser archive lacks:$missing"
   fi

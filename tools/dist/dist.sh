@@ -2,15 +2,16 @@
 # dist.sh -- the release: the Windows programs, the Linux programs, the browser folder and the
 # source, each archive named with the version xmplay --version prints, and their SHA-256 sums
 #
-#   dist.sh NATIVE_BUILD WIN32_BUILD WEB_BUILD OUT_DIR     (make dist runs it)
+#   dist.sh NATIVE_BUILD WIN32_BUILD WEB_SITE OUT_DIR     (make dist runs it)
 #
 # OUT_DIR is emptied first. The archives' bytes depend only on what they hold (see
 # archive.sh); the time in them is the last commit's, or $SOURCE_DATE_EPOCH when set. A
-# WEB_BUILD without index.html means there is no browser build: that archive is skipped.
+# WEB_SITE (the browser's folder) without index.html means there is no browser build: that
+# archive is skipped.
 set -euo pipefail
 
 if [ $# -ne 4 ]; then
-  echo "usage: dist.sh NATIVE_BUILD WIN32_BUILD WEB_BUILD OUT_DIR" >&2
+  echo "usage: dist.sh NATIVE_BUILD WIN32_BUILD WEB_SITE OUT_DIR" >&2
   exit 2
 fi
 native=$1 win=$2 web=$3 out=$4
@@ -67,14 +68,10 @@ cp "$native/assets/quorbela.xm" "$stage/$name/"
 readme >"$stage/$name/README.txt"
 pack_tar "$out/$name.tar.gz" "$stage" "$name"
 
-# The browser: the pages and what they load, at the top of the zip, for any static host. The
-# build folder holds CMake's files as well, so only the kinds of file a page serves are taken.
+# The browser: the site folder as it is, for any static host.
 name=quorbela-$version-web
 if [ -f "$web/index.html" ]; then
-  mkdir "$stage/$name"
-  find "$web" -maxdepth 1 -type f \( -name '*.html' -o -name '*.js' -o -name '*.wasm' -o -name '*.css' \
-       -o -name '*.png' -o -name '*.ico' -o -name '*.svg' -o -name '*.json' -o -name '*.xm' \) \
-       -exec cp {} "$stage/$name/" \;
+  cp -R "$web" "$stage/$name"
   pack_zip "$out/$name.zip" "$stage/$name"
 else
   say "$name.zip skipped: no browser build ($web/index.html)"
