@@ -54,7 +54,6 @@ native=$(cd "$1" && pwd) win=$(cd "$2" && pwd) web=$(realpath -m "$3") dist=$(cd
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 work=$native/dist-check
-warning="Photosensitivity warning: this demo contains flashing lights"
 
 passed=0 failed=0 skipped=()
 say() { printf 'dist-check: %s\n' "$*"; }
@@ -63,6 +62,7 @@ fail() { say "FAILED: $*"; failed=$((failed + 1)); }
 skip() { say "skipped: $2"; skipped+=("$1"); }
 
 version=$("$native/tools/xmplay/xmplay" --version | sed -n 's/^xmplay //p')
+warning=$("$native/tools/quorbela/quorbela" --help | sed -n 's/^\(Photosensitivity warning: [^.]*\.\).*/\1/p')
 win_zip=$dist/quorbela-$version-win32.zip
 linux_tar=$dist/quorbela-$version-linux-x86_64.tar.gz
 web_zip=$dist/quorbela-$version-web.zip
@@ -111,8 +111,8 @@ check_readme() {
   local label=$1 file=$2
   if ! head -1 "$file" | grep -q "QUORBELA $version"; then
     fail "$label README.txt does not name version $version"
-  elif ! grep -q "^$warning" "$file"; then
-    fail "$label README.txt has no photosensitivity warning"
+  elif [ -z "$warning" ] || ! tr -d '\r' <"$file" | grep -qxF "$warning"; then
+    fail "$label README.txt lacks the photosensitivity warning quorbela --help prints"
   elif grep -q '@[A-Z]*@' "$file"; then
     fail "$label README.txt has an unfilled field: $(grep -o '@[A-Z]*@' "$file" | head -1)"
   else

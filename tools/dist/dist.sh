@@ -47,8 +47,11 @@ out=$(cd "$out" && pwd)
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 
-# The README for both program archives, with Windows line ends in the Windows one.
-readme() { sed "s/@VERSION@/$version/g" "$here/README.txt"; }
+# The README for both program archives, with Windows line ends in the Windows one. Its
+# warning is the one the show itself prints.
+warning=$("$native/tools/quorbela/quorbela" --help | sed -n 's/^\(Photosensitivity warning: [^.]*\.\).*/\1/p')
+[ -n "$warning" ] || die "quorbela --help prints no photosensitivity warning"
+readme() { sed -e "s/@VERSION@/$version/g" -e "s|@WARNING@|$warning|" "$here/README.txt"; }
 
 # Windows: the files at the top of the zip, as demo archives are.
 name=quorbela-$version-win32
