@@ -8,7 +8,8 @@
 # - Linux: the unpacked xmplay's WAV of the unpacked song equals the build's; the programs
 #   need no library beyond the C and C++ runtimes and SDL2; the show starts on a virtual X
 #   display and ends on Escape held.
-# - Windows: the unpacked xmplay.exe's WAV under Wine equals the build's (when Wine is here).
+# - Windows: the unpacked xmplay.exe's WAV under Wine equals the build's, and the show starts
+#   and ends on Escape held (when Wine is here).
 # - Browser: the zip holds the site folder, both pages and every file they name (when there
 #   is a browser build).
 # - Source: the archive holds the committed tree, and built from it in another folder the
@@ -19,13 +20,18 @@
 # Work folders: NATIVE_BUILD/dist-check. DIST_CMAKE_ARGS is passed to the rebuild's cmake.
 set -u
 
-# On the virtual display: the show started from its folder, Escape held from outside after a
-# few seconds. The wait after Escape only guards against a hang.
+# On the virtual display: the show started from its folder (quorbela, or quorbela.exe in a
+# Wine virtual desktop, which grants its display mode), Escape held from outside after a few
+# seconds. The wait after Escape only guards against a hang.
 run_show() {
   local dir=$1
-  (cd "$dir" && SDL_AUDIODRIVER=dummy exec ./quorbela) &
+  if [ -f "$dir/quorbela.exe" ]; then
+    (cd "$dir" && exec wine explorer /desktop=quorbela,640x480 quorbela.exe) &
+  else
+    (cd "$dir" && SDL_AUDIODRIVER=dummy exec ./quorbela) &
+  fi
   local pid=$! waited=0
-  sleep 3
+  sleep 5
   kill -0 $pid 2>/dev/null || { wait $pid; echo "the show ended before Escape (exit code $?)"; return 1; }
   xdotool keydown Escape
   while kill -0 $pid 2>/dev/null && [ $waited -lt 60 ]; do
@@ -45,6 +51,22 @@ if [ "${1:-}" = "--show" ]; then
   run_show "$2"
   exit $?
 fi
+
+# show LABEL DIR: run_show on a virtual X display of its own.
+show() {
+  local label=$1 dir=$2 code
+  if ! command -v xvfb-run >/dev/null || ! command -v xdotool >/dev/null; then
+    skip "$label-show" "the unpacked $label show (xvfb-run and xdotool are not installed)"
+    return
+  fi
+  xvfb-run -a -s "-screen 0 640x480x24" "$0" --show "$dir" >"$work/$label-show.log" 2>&1
+  code=$?
+  if [ $code = 0 ]; then
+    pass "the unpacked $label show starts on a virtual X display and ends on Escape held"
+  else
+    fail "the unpacked $label show: exit code $code ($(tail -1 "$work/$label-show.log"))"
+  fi
+}
 
 if [ $# -ne 4 ]; then
   echo "usage: dist-check.sh NATIVE_BUILD WIN32_BUILD WEB_SITE DIST" >&2
@@ -150,18 +172,7 @@ check_linux() {
     fail "the unpacked xmplay's WAV differs from the build's"
   fi
 
-  if ! command -v xvfb-run >/dev/null || ! command -v xdotool >/dev/null; then
-    skip "linux-show" "the unpacked show (xvfb-run and xdotool are not installed)"
-    return
-  fi
-  local code
-  xvfb-run -a -s "-screen 0 640x480x24" "$0" --show "$dir" >"$work/linux-show.log" 2>&1
-  code=$?
-  if [ $code = 0 ]; then
-    pass "the unpacked show starts on a virtual X display and ends on Escape held"
-  else
-    fail "the unpacked show: exit code $code ($(tail -1 "$work/linux-show.log"))"
-  fi
+  show Linux "$dir"
 }
 
 # --- Windows --------------------------------------------------------------------------------
@@ -182,13 +193,15 @@ check_win32() {
     return
   fi
   # The prefix make win32-check sets up, so Wine starts once per build folder.
-  if (cd "$dir" && WINEPREFIX="$win/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-        wine ./xmplay.exe --wav song.wav quorbela.xm >"$work/win32-wav.log" 2>&1) \
+  export WINEPREFIX=$win/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if (cd "$dir" && wine ./xmplay.exe --wav song.wav quorbela.xm >"$work/win32-wav.log" 2>&1) \
      && cmp -s "$dir/song.wav" "$reference"; then
     pass "the unpacked xmplay.exe under Wine writes the build's WAV of the song"
   else
     fail "the unpacked xmplay.exe's WAV under Wine differs from the build's (see $work/win32-wav.log)"
   fi
+  show Windows "$dir"
+  wineserver -k 2>/dev/null
 }
 
 # --- the browser ----------------------------------------------------------------------------
