@@ -4,7 +4,7 @@
 #
 #   dist.sh NATIVE_BUILD WIN32_BUILD WEB_SITE OUT_DIR     (make dist runs it)
 #
-# OUT_DIR is emptied first. The archives' bytes depend only on what they hold (see
+# OUT_DIR is emptied of earlier archives first. The archives' bytes depend only on what they hold (see
 # archive.sh); the time in them is the last commit's, or $SOURCE_DATE_EPOCH when set. A
 # WEB_SITE (the browser's folder) without index.html means there is no browser build: that
 # archive is skipped.
@@ -40,8 +40,14 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
 fi
 export SOURCE_DATE_EPOCH
 
-[ -n "$out" ] && [ "$out" != / ] || die "no output folder"
-rm -rf "$out"
+# Emptied, but only of what an earlier run left there: a wrong OUT_DIR loses nothing.
+[ -n "$out" ] || die "no output folder"
+if [ -e "$out" ]; then
+  [ -d "$out" ] || die "$out is not a folder"
+  others=$(find "$out" -mindepth 1 ! \( -type f \( -name '*.zip' -o -name '*.tar.gz' -o -name SHA256SUMS \) \) -print -quit)
+  [ -z "$others" ] || die "$out holds more than release archives ($others); give another folder"
+  find "$out" -mindepth 1 -maxdepth 1 -type f -delete
+fi
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 stage=$(mktemp -d)
