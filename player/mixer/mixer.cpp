@@ -7,6 +7,7 @@
 #include "player/mixer/mixer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -22,15 +23,24 @@ namespace player {
 namespace {
 
 constexpr float GAIN_SCALE = 0.003921568859f;      // 1/255 as the mixer's float
+// FT2 voices: gain byte 255 is FT2's loudest, 0.3125 of the sample (amplification 10 of 32).
+constexpr float FT2_GAIN_SCALE = 0.3125f / 255.0f;
+constexpr float FT2_GAIN_BYTES = 816.0f;  // 1 / FT2_GAIN_SCALE, exact
 constexpr float INTERPOLATION_SCALE = 0x1p-31f;    // weight of the fraction's top 31 bits
 constexpr uint64_t NO_BOUNDARY = UINT64_MAX;
 constexpr uint64_t FAR_DISTANCE = uint64_t{1} << 56;
 
 struct MixerState {
-    Voice* pool = nullptr;
+    Voice* pool = nullptr;  // VOICE_COUNT voices, then as many fade-outs
     int32_t rate = 44100;
     int32_t ramp = 128;
     float inverse_ramp = 1.0f / 128.0f;
+    int32_t quick_ramp = 220;
+    float inverse_quick_ramp = 1.0f / 220.0f;
+    // An FT2 voice that starts a note hands the old one to its fade-out: a copy ramping to
+    // silence for quick_ramp frames beside it.
+    int32_t fade_frames[VOICE_COUNT] = {};  // frames each fade-out still plays; 0: idle
+    int32_t fades = 0;                      // fade-outs playing
 };
 
 MixerState state;
@@ -257,9 +267,9 @@ uint64_t render_ramp(float* out, const int16_t* data, uint64_t position, uint64_
 // Rounds a ramped gain back to a byte. A ramp split over several calls restarts each call
 // from the rounded gain with the old per-frame step, so it can overshoot its target by one:
 // clamped, it never wraps to the opposite end (MixerTest.SplitRampStaysBetweenStartAndTarget).
-uint8_t gain_to_byte(float gain)
+uint8_t gain_to_byte(float gain, float bytes_per_unit)
 {
-    const float rounded = std::nearbyint(gain * 255.0f);
+    const float rounded = std::nearbyint(gain * bytes_per_unit);
     return static_cast<uint8_t>(std::clamp(rounded, 0.0f, 255.0f));
 }
 
@@ -316,6 +326,11 @@ int64_t reflect(Voice* voice, int64_t position, int64_t loop_start, int64_t loop
 
 void mix_voice(Voice* voice, float* out, int32_t frames)
 {
+    const bool ft2 = voice->mix_style == MixStyle::FT2;
+    const float gain_scale = ft2 ? FT2_GAIN_SCALE : GAIN_SCALE;
+    const float gain_bytes = ft2 ? FT2_GAIN_BYTES : 255.0f;
+    const int32_t ramp_length = ft2 ? state.quick_ramp : state.ramp;
+    const float inverse_ramp = ft2 ? state.inverse_quick_ramp : state.inverse_ramp;
     int32_t left = frames;
     while (left > 0 && voice->sample != nullptr) {
         const Sample* sample = voice->sample;
@@ -355,8 +370,10 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
         int32_t ramp_remaining = 0;
         float step_left = 0.0f;
         float step_right = 0.0f;
+        bool ramp_goes_on = false;
         if (voice->ramp_frames != 0 && voice->gain_left == voice->ramp_target_left &&
             voice->gain_right == voice->ramp_target_right) {
+            ramp_goes_on = true;
             ramp_remaining = voice->ramp_frames;
             step_left = voice->ramp_step_left;
             step_right = voice->ramp_step_right;
@@ -364,14 +381,14 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
             voice->ramp_target_left = voice->gain_left;
             voice->ramp_target_right = voice->gain_right;
             if (voice->gain_left != voice->current_left) {
-                step_left = static_cast<float>(voice->gain_left - voice->current_left) * GAIN_SCALE *
-                            state.inverse_ramp;
-                ramp_remaining = state.ramp;
+                step_left = static_cast<float>(voice->gain_left - voice->current_left) * gain_scale *
+                            inverse_ramp;
+                ramp_remaining = ramp_length;
             }
             if (voice->gain_right != voice->current_right) {
                 step_right = static_cast<float>(voice->gain_right - voice->current_right) *
-                             GAIN_SCALE * state.inverse_ramp;
-                ramp_remaining = state.ramp;
+                             gain_scale * inverse_ramp;
+                ramp_remaining = ramp_length;
             }
             if (ramp_remaining != 0) {
                 voice->ramp_step_left = step_left;
@@ -387,20 +404,31 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
         const uint64_t delta = forward ? step : 0 - step;
         uint64_t moved;
         if (ramp_remaining == 0) {
-            const float gain_left = voice->gain_left * GAIN_SCALE;
-            const float gain_right = voice->gain_right * GAIN_SCALE;
+            const float gain_left = voice->gain_left * gain_scale;
+            const float gain_right = voice->gain_right * gain_scale;
             moved = render_flat(out, sample->data, static_cast<uint64_t>(position), delta, count,
                                 gain_left, gain_right);
         } else {
-            float current_left = voice->current_left * GAIN_SCALE;
-            float current_right = voice->current_right * GAIN_SCALE;
+            float current_left = voice->current_left * gain_scale;
+            float current_right = voice->current_right * gain_scale;
+            if (ft2 && ramp_goes_on) {
+                // An FT2 ramp is split at every loop end, and short loops split it dozens of
+                // times: it carries on from where it is, not from the rounded byte, so it
+                // lands on its target (MixerTest.Ft2NoteStartFadesTheOldNoteOutAndTheNewOneIn).
+                current_left = voice->ramp_target_left * gain_scale - step_left * static_cast<float>(ramp_remaining);
+                current_right = voice->ramp_target_right * gain_scale - step_right * static_cast<float>(ramp_remaining);
+            }
             moved = render_ramp(out, sample->data, static_cast<uint64_t>(position), delta, count,
                                 &current_left, &current_right, step_left, step_right);
             if (count > 0) {
-                voice->current_left = gain_to_byte(current_left);
-                voice->current_right = gain_to_byte(current_right);
+                voice->current_left = gain_to_byte(current_left, gain_bytes);
+                voice->current_right = gain_to_byte(current_right, gain_bytes);
             }
             voice->ramp_frames = ramp_remaining - count;
+            if (ft2 && voice->ramp_frames == 0) {
+                voice->current_left = voice->ramp_target_left;
+                voice->current_right = voice->ramp_target_right;
+            }
         }
         position = static_cast<int64_t>(moved);
         out += 2 * count;
@@ -439,13 +467,57 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
     }
 }
 
+Voice* fade_of(int32_t voice_index)
+{
+    return &state.pool[VOICE_COUNT + voice_index];
+}
+
+void end_fade(int32_t voice_index)
+{
+    if (state.fade_frames[voice_index] == 0) return;
+    state.fade_frames[voice_index] = 0;
+    state.fades -= 1;
+    stop_voice(fade_of(voice_index));
+}
+
+// The old note of an FT2 voice that starts a new one: what it plays now, ramping to silence.
+void start_fade(Voice* voice)
+{
+    const int32_t index = voice->index;
+    end_fade(index);
+    if (voice->sample == nullptr || (voice->current_left == 0 && voice->current_right == 0)) return;
+    Voice* fade = fade_of(index);
+    *fade = *voice;
+    fade->next = fade->prev = nullptr;
+    fade->gain_left = fade->gain_right = 0;
+    fade->ramp_frames = 0;
+    state.fade_frames[index] = state.quick_ramp;
+    state.fades += 1;
+}
+
+void mix_fades(float* destination, int32_t frames)
+{
+    for (int32_t i = 0; i < VOICE_COUNT && state.fades > 0; ++i) {
+        const int32_t left = state.fade_frames[i];
+        if (left == 0) continue;
+        Voice* fade = fade_of(i);
+        const int32_t count = std::min(left, frames);
+        if (fade->sample != nullptr) mix_voice(fade, destination, count);
+        if (left == count || fade->sample == nullptr) {
+            end_fade(i);  // silent now, or its sample ended first
+        } else {
+            state.fade_frames[i] = left - count;
+        }
+    }
+}
+
 }  // namespace
 
 bool voice_pool_create(int32_t rate)
 {
     if (rate < 1) return false;
     voice_pool_destroy();
-    Voice* pool = new (std::nothrow) Voice[VOICE_COUNT]{};
+    Voice* pool = new (std::nothrow) Voice[2 * VOICE_COUNT]{};
     if (pool == nullptr) return false;
     list_init(list_head());
     for (int32_t i = 0; i < VOICE_COUNT; ++i) {
@@ -457,6 +529,8 @@ bool voice_pool_create(int32_t rate)
     // Below 345 Hz the ramp would be 0 frames long; one frame keeps 1/R finite.
     state.ramp = static_cast<int32_t>(std::max<int64_t>(1, int64_t{rate} * 128 / 44100));
     state.inverse_ramp = 1.0f / static_cast<float>(state.ramp);
+    state.quick_ramp = std::max(1, rate / 200);
+    state.inverse_quick_ramp = 1.0f / static_cast<float>(state.quick_ramp);
     return true;
 }
 
@@ -465,6 +539,8 @@ void voice_pool_destroy()
     list_init(list_head());
     delete[] state.pool;
     state.pool = nullptr;
+    std::fill(std::begin(state.fade_frames), std::end(state.fade_frames), 0);
+    state.fades = 0;
 }
 
 Voice* voice_pool()
@@ -487,6 +563,42 @@ int32_t ramp_length()
     return state.ramp;
 }
 
+int32_t quick_ramp_length()
+{
+    return state.quick_ramp;
+}
+
+void voice_set_mix_style(int32_t voice_index, MixStyle style)
+{
+    if (state.pool == nullptr || voice_index < 0 || voice_index >= VOICE_COUNT) return;
+    Voice* voice = &state.pool[voice_index];
+    voice->mix_style = style;
+    voice_update_gains(voice);
+}
+
+void voice_update_gains(Voice* voice)
+{
+    if (voice->mix_style == MixStyle::FT2) {
+        // sqrt(pan / 256) and sqrt((256 - pan) / 256) at full volume, in gain bytes: hard
+        // right still leaks 1/16 to the left, as FT2's table does.
+        static const auto sqrt_gains = [] {
+            std::array<uint8_t, 257> table{};
+            for (size_t pan = 0; pan <= 256; ++pan) {
+                table[pan] = static_cast<uint8_t>(std::lround(255.0 * std::sqrt(static_cast<double>(pan) / 256.0)));
+            }
+            return table;
+        }();
+        // 127 is full volume; louder (Cxx past 64) saturates at the loudest gain.
+        const int32_t volume = std::clamp(voice->volume, 0, 127);
+        const int32_t pan = std::clamp(voice->panning, 0, 255);
+        voice->gain_left = static_cast<uint8_t>((sqrt_gains[static_cast<size_t>(256 - pan)] * volume + 63) / 127);
+        voice->gain_right = static_cast<uint8_t>((sqrt_gains[static_cast<size_t>(pan)] * volume + 63) / 127);
+        return;
+    }
+    voice->gain_left = static_cast<uint8_t>((255 - voice->panning) * voice->volume / 255);
+    voice->gain_right = static_cast<uint8_t>(voice->panning * voice->volume / 255);
+}
+
 void mix_voices(float* destination, Voice* head, int32_t frames)
 {
     if (destination == nullptr || head == nullptr || frames <= 0) return;
@@ -496,6 +608,7 @@ void mix_voices(float* destination, Voice* head, int32_t frames)
         for (Voice* voice = state.pool; voice != state.pool + VOICE_COUNT; ++voice) {
             if (voice->sample != nullptr) mix_voice(voice, destination, frames);
         }
+        if (state.fades > 0) mix_fades(destination, frames);
         return;
     }
     for (Voice* voice = head->next; voice != head; voice = voice->next) {
@@ -544,6 +657,11 @@ int32_t voice_play(int32_t voice_index, Sample* sample)
     if (state.pool == nullptr || sample == nullptr) return -1;
     if (voice_index < 0 || voice_index >= VOICE_COUNT) return -1;
     Voice* voice = &state.pool[voice_index];
+    if (voice->mix_style == MixStyle::FT2) {
+        start_fade(voice);
+        voice->current_left = voice->current_right = 0;
+        voice->ramp_frames = 0;
+    }
     voice->sample = sample;
     const uint64_t loop_end = uint64_t{sample->loop_start} + sample->loop_length;
     if (voice->start_offset >= loop_end) voice->start_offset = 0;
@@ -559,6 +677,7 @@ bool voice_stop(int32_t voice_index)
     if (state.pool == nullptr) return true;
     if (voice_index < 0 || voice_index >= VOICE_COUNT) return false;
     stop_voice(&state.pool[voice_index]);
+    end_fade(voice_index);
     return true;
 }
 
