@@ -324,6 +324,33 @@ int64_t reflect(Voice* voice, int64_t position, int64_t loop_start, int64_t loop
     return position;
 }
 
+// Where an FT2 voice inside a short forward loop plays from: the unrolled copy, whose frame 0
+// is the loop start. Positions move by whole loops between the two, which changes no frame
+// the voice renders, so the mixer may enter and leave the copy at any segment.
+struct LoopView {
+    const int16_t* data;
+    int64_t loop_start, loop_end;
+    int64_t shift;  // frames subtracted from the sample's positions
+};
+
+LoopView loop_view(const Voice* voice, const Sample* sample, int64_t position)
+{
+    const int64_t loop_start = sample->loop_start;
+    if (voice->mix_style == MixStyle::FT2 && sample->unrolled != nullptr &&
+        (sample->loop_kind & LOOP_FORWARD) != 0 && (position >> 32) >= loop_start) {
+        return {sample->unrolled, 0, sample->unrolled_length, loop_start};
+    }
+    return {sample->data, loop_start, loop_start + sample->loop_length, 0};
+}
+
+// Back from the unrolled copy to a position in the sample's own loop.
+int64_t sample_position(const Sample* sample, const LoopView& view, int64_t position)
+{
+    if (view.data == sample->data) return position;
+    const int64_t whole = (position >> 32) % sample->loop_length;
+    return ((view.shift + whole) << 32) | (position & 0xFFFFFFFF);
+}
+
 void mix_voice(Voice* voice, float* out, int32_t frames)
 {
     const bool ft2 = voice->mix_style == MixStyle::FT2;
@@ -334,15 +361,17 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
     int32_t left = frames;
     while (left > 0 && voice->sample != nullptr) {
         const Sample* sample = voice->sample;
-        const int64_t loop_start = sample->loop_start;
-        const int64_t loop_end = loop_start + sample->loop_length;
+        int64_t position = static_cast<int64_t>((static_cast<uint64_t>(voice->position) << 32) |
+                                                voice->position_frac);
+        if (position < 0) position = 0;
+        const LoopView view = loop_view(voice, sample, position);
+        position -= view.shift << 32;
+        const int64_t loop_start = view.loop_start;
+        const int64_t loop_end = view.loop_end;
         const int64_t start = loop_start << 32;
         const int64_t end = loop_end << 32;
         const uint64_t step = (static_cast<uint64_t>(voice->step) << 32) | voice->step_frac;
         const bool forward = voice->direction != DIRECTION_BACKWARD;
-        int64_t position = static_cast<int64_t>((static_cast<uint64_t>(voice->position) << 32) |
-                                                voice->position_frac);
-        if (position < 0) position = 0;
         if (!forward && position >= end) position = end - 1;
 
         // Segment end: the boundary ahead, unless the call ends first.
@@ -406,7 +435,7 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
         if (ramp_remaining == 0) {
             const float gain_left = voice->gain_left * gain_scale;
             const float gain_right = voice->gain_right * gain_scale;
-            moved = render_flat(out, sample->data, static_cast<uint64_t>(position), delta, count,
+            moved = render_flat(out, view.data, static_cast<uint64_t>(position), delta, count,
                                 gain_left, gain_right);
         } else {
             float current_left = voice->current_left * gain_scale;
@@ -418,7 +447,7 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
                 current_left = voice->ramp_target_left * gain_scale - step_left * static_cast<float>(ramp_remaining);
                 current_right = voice->ramp_target_right * gain_scale - step_right * static_cast<float>(ramp_remaining);
             }
-            moved = render_ramp(out, sample->data, static_cast<uint64_t>(position), delta, count,
+            moved = render_ramp(out, view.data, static_cast<uint64_t>(position), delta, count,
                                 &current_left, &current_right, step_left, step_right);
             if (count > 0) {
                 voice->current_left = gain_to_byte(current_left, gain_bytes);
@@ -440,7 +469,7 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
         // the way there instead of turning early.
         const bool reached = forward ? position >= end : position <= start;
         if (ramp_cut_short || !at_boundary || !reached) {
-            store_position(voice, position);
+            store_position(voice, sample_position(sample, view, position));
             continue;
         }
 
@@ -463,7 +492,7 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
             stop_voice(voice);
             return;
         }
-        store_position(voice, position);
+        store_position(voice, sample_position(sample, view, position));
     }
 }
 
@@ -512,6 +541,21 @@ void mix_fades(float* destination, int32_t frames)
 }
 
 }  // namespace
+
+void sample_unroll_loop(Sample* sample)
+{
+    if (sample == nullptr || sample->data == nullptr || (sample->loop_kind & LOOP_FORWARD) == 0) return;
+    const uint32_t loop_length = sample->loop_length;
+    if (loop_length == 0 || loop_length >= UNROLLED_FRAMES) return;
+    const uint32_t length = (UNROLLED_FRAMES + loop_length - 1) / loop_length * loop_length;
+    int16_t* copy = new (std::nothrow) int16_t[length + 8];
+    if (copy == nullptr) return;
+    const int16_t* loop = sample->data + sample->loop_start;
+    for (uint32_t i = 0; i < length + 8; ++i) copy[i] = loop[i % loop_length];
+    delete[] sample->unrolled;
+    sample->unrolled = copy;
+    sample->unrolled_length = length;
+}
 
 bool voice_pool_create(int32_t rate)
 {

@@ -484,6 +484,38 @@ TEST_F(MixerTest, Ft2FadeOutStopsWithItsVoice)
     EXPECT_NEAR(out[2 * 250], 312.5f, 0.05f);
 }
 
+// An FT2 voice in a short forward loop plays from the loop's unrolled copy: the same frames as
+// from the sample itself, at the same positions, whatever the step, across ramps and through
+// many calls; the position it reports stays inside the sample's own loop.
+TEST_F(MixerTest, Ft2UnrolledLoopPlaysLikeTheSample)
+{
+    for (const uint64_t step : {ONE / 3 + 5, ONE + ONE / 7, 5 * ONE + 12345, 40 * ONE + 1}) {
+        TestSample unrolled(sawtooth(40), LOOP_FORWARD, 19, 7);
+        TestSample plain(sawtooth(40), LOOP_FORWARD, 19, 7);
+        sample_unroll_loop(&unrolled.sample);
+        ASSERT_NE(unrolled.sample.unrolled, nullptr);
+        EXPECT_EQ(unrolled.sample.unrolled_length % 7, 0u);
+        EXPECT_GE(unrolled.sample.unrolled_length, UNROLLED_FRAMES);
+        std::vector<float> outs[2];
+        for (int pass = 0; pass < 2; ++pass) {
+            Voice& v = start(pass == 0 ? &unrolled.sample : &plain.sample, 3 * ONE + 99, step, 0);
+            v.mix_style = MixStyle::FT2;
+            v.gain_left = 255;
+            v.gain_right = 40;
+            for (int call = 0; call < 30; ++call) {
+                if (call == 10) v.gain_right = 200;  // a ramp across loop ends
+                const std::vector<float> out = mix(97);
+                outs[pass].insert(outs[pass].end(), out.begin(), out.end());
+                ASSERT_GE(v.position, 19u);
+                ASSERT_LT(v.position, 26u);
+            }
+        }
+        ASSERT_EQ(outs[0].size(), outs[1].size());
+        for (size_t k = 0; k < outs[0].size(); ++k) ASSERT_NEAR(outs[0][k], outs[1][k], 0.05f) << step << " " << k;
+        delete[] unrolled.sample.unrolled;
+    }
+}
+
 TEST(MixerPcmTest, RoundsTiesToEvenAndClamps)
 {
     const float in[] = {40000.0f, -40000.0f, 2.5f, 3.5f, -2.5f, 0.5f, 1.49f, -32768.4f, 32766.6f, NAN};
