@@ -41,6 +41,7 @@ struct MixerState {
     // silence for quick_ramp frames beside it.
     int32_t fade_frames[VOICE_COUNT] = {};  // frames each fade-out still plays; 0: idle
     int32_t fades = 0;                      // fade-outs playing
+    int32_t voices_used = 0;  // voices from this one on have never played since the pool was made
 };
 
 MixerState state;
@@ -264,6 +265,36 @@ uint64_t render_ramp(float* out, const int16_t* data, uint64_t position, uint64_
     return run_end(position, delta, frames);
 }
 
+// The same for FT2 voices, whose ramps need not come out as the show's do: gain k is worked
+// out from the start on its own, so the gains of a batch fill as vectors, and a ramp carries
+// no rounding from frame to frame.
+uint64_t render_ramp_direct(float* out, const int16_t* data, uint64_t position, uint64_t delta,
+                            int32_t frames, float* gain_left, float* gain_right, float step_left,
+                            float step_right)
+{
+    constexpr int32_t BATCH = 256;
+    alignas(32) float lefts[BATCH];
+    alignas(32) float rights[BATCH];
+    Run run = make_run(position, delta);
+    const float start_left = *gain_left;
+    const float start_right = *gain_right;
+    for (int32_t done = 0; done < frames;) {
+        const int32_t count = std::min(BATCH, frames - done);
+        for (int32_t k = 0; k < count; ++k) {
+            const auto at = static_cast<float>(done + k);
+            lefts[k] = start_left + at * step_left;
+            rights[k] = start_right + at * step_right;
+        }
+        ramped_kernel(out, data, run, count, lefts, rights);
+        out += 2 * count;
+        run.first += static_cast<uint64_t>(count) * run.even_step;
+        done += count;
+    }
+    *gain_left = start_left + static_cast<float>(frames) * step_left;
+    *gain_right = start_right + static_cast<float>(frames) * step_right;
+    return run_end(position, delta, frames);
+}
+
 // Rounds a ramped gain back to a byte. A ramp split over several calls restarts each call
 // from the rounded gain with the old per-frame step, so it can overshoot its target by one:
 // clamped, it never wraps to the opposite end (MixerTest.SplitRampStaysBetweenStartAndTarget).
@@ -447,8 +478,9 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
                 current_left = voice->ramp_target_left * gain_scale - step_left * static_cast<float>(ramp_remaining);
                 current_right = voice->ramp_target_right * gain_scale - step_right * static_cast<float>(ramp_remaining);
             }
-            moved = render_ramp(out, view.data, static_cast<uint64_t>(position), delta, count,
-                                &current_left, &current_right, step_left, step_right);
+            moved = (ft2 ? render_ramp_direct : render_ramp)(out, view.data, static_cast<uint64_t>(position),
+                                                             delta, count, &current_left, &current_right,
+                                                             step_left, step_right);
             if (count > 0) {
                 voice->current_left = gain_to_byte(current_left, gain_bytes);
                 voice->current_right = gain_to_byte(current_right, gain_bytes);
@@ -526,7 +558,7 @@ void start_fade(Voice* voice)
 
 void mix_fades(float* destination, int32_t frames)
 {
-    for (int32_t i = 0; i < VOICE_COUNT && state.fades > 0; ++i) {
+    for (int32_t i = 0; i < state.voices_used && state.fades > 0; ++i) {
         const int32_t left = state.fade_frames[i];
         if (left == 0) continue;
         Voice* fade = fade_of(i);
@@ -585,6 +617,7 @@ void voice_pool_destroy()
     state.pool = nullptr;
     std::fill(std::begin(state.fade_frames), std::end(state.fade_frames), 0);
     state.fades = 0;
+    state.voices_used = 0;
 }
 
 Voice* voice_pool()
@@ -649,7 +682,7 @@ void mix_voices(float* destination, Voice* head, int32_t frames)
     if (head == list_head() && state.pool != nullptr) {
         // The pool's own list links the voices in index order and nothing relinks it, so it
         // is walked as the array it is: no chain of dependent loads through 256 voices.
-        for (Voice* voice = state.pool; voice != state.pool + VOICE_COUNT; ++voice) {
+        for (Voice* voice = state.pool; voice != state.pool + state.voices_used; ++voice) {
             if (voice->sample != nullptr) mix_voice(voice, destination, frames);
         }
         if (state.fades > 0) mix_fades(destination, frames);
@@ -707,6 +740,7 @@ int32_t voice_play(int32_t voice_index, Sample* sample)
         voice->ramp_frames = 0;
     }
     voice->sample = sample;
+    state.voices_used = std::max(state.voices_used, voice_index + 1);
     const uint64_t loop_end = uint64_t{sample->loop_start} + sample->loop_length;
     if (voice->start_offset >= loop_end) voice->start_offset = 0;
     voice->position = voice->start_offset;
