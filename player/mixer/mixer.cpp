@@ -355,31 +355,45 @@ int64_t reflect(Voice* voice, int64_t position, int64_t loop_start, int64_t loop
     return position;
 }
 
-// Where an FT2 voice inside a short forward loop plays from: the unrolled copy, whose frame 0
-// is the loop start. Positions move by whole loops between the two, which changes no frame
-// the voice renders, so the mixer may enter and leave the copy at any segment.
+// Where an FT2 voice inside a short loop plays from: the unrolled copy, whose frame 0 is the
+// loop start, always forward (a ping-pong loop's copy holds it there and back, so position q
+// of a cycle of 2L frames past L stands for 2L - q on the way back). Positions move by whole
+// loops between the two, which changes no frame the voice renders, so the mixer may enter and
+// leave the copy at any segment.
 struct LoopView {
     const int16_t* data;
     int64_t loop_start, loop_end;
-    int64_t shift;  // frames subtracted from the sample's positions
+    uint8_t loop_kind;
+    bool unrolled;
 };
 
-LoopView loop_view(const Voice* voice, const Sample* sample, int64_t position)
+LoopView loop_view(const Voice* voice, const Sample* sample, int64_t* position)
 {
     const int64_t loop_start = sample->loop_start;
-    if (voice->mix_style == MixStyle::FT2 && sample->unrolled != nullptr &&
-        (sample->loop_kind & LOOP_FORWARD) != 0 && (position >> 32) >= loop_start) {
-        return {sample->unrolled, 0, sample->unrolled_length, loop_start};
+    if (voice->mix_style != MixStyle::FT2 || sample->unrolled == nullptr || (*position >> 32) < loop_start) {
+        return {sample->data, loop_start, loop_start + sample->loop_length, sample->loop_kind, false};
     }
-    return {sample->data, loop_start, loop_start + sample->loop_length, 0};
+    *position -= loop_start << 32;
+    if ((sample->loop_kind & LOOP_PINGPONG) != 0 && voice->direction == DIRECTION_BACKWARD) {
+        *position = (int64_t{2} * sample->loop_length << 32) - *position;
+    }
+    return {sample->unrolled, 0, sample->unrolled_length, LOOP_FORWARD, true};
 }
 
-// Back from the unrolled copy to a position in the sample's own loop.
-int64_t sample_position(const Sample* sample, const LoopView& view, int64_t position)
+// Back from the unrolled copy to a position (and direction) in the sample's own loop.
+int64_t sample_position(Voice* voice, const Sample* sample, const LoopView& view, int64_t position)
 {
-    if (view.data == sample->data) return position;
-    const int64_t whole = (position >> 32) % sample->loop_length;
-    return ((view.shift + whole) << 32) | (position & 0xFFFFFFFF);
+    if (!view.unrolled) return position;
+    const int64_t loop = int64_t{sample->loop_length} << 32;
+    const int64_t start = int64_t{sample->loop_start} << 32;
+    if ((sample->loop_kind & LOOP_PINGPONG) == 0) return start + position % loop;
+    const int64_t cycle = position % (2 * loop);
+    if (cycle < loop) {
+        voice->direction = DIRECTION_FORWARD;
+        return start + cycle;
+    }
+    voice->direction = DIRECTION_BACKWARD;
+    return start + 2 * loop - cycle;
 }
 
 void mix_voice(Voice* voice, float* out, int32_t frames)
@@ -395,14 +409,13 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
         int64_t position = static_cast<int64_t>((static_cast<uint64_t>(voice->position) << 32) |
                                                 voice->position_frac);
         if (position < 0) position = 0;
-        const LoopView view = loop_view(voice, sample, position);
-        position -= view.shift << 32;
+        const LoopView view = loop_view(voice, sample, &position);
         const int64_t loop_start = view.loop_start;
         const int64_t loop_end = view.loop_end;
         const int64_t start = loop_start << 32;
         const int64_t end = loop_end << 32;
         const uint64_t step = (static_cast<uint64_t>(voice->step) << 32) | voice->step_frac;
-        const bool forward = voice->direction != DIRECTION_BACKWARD;
+        const bool forward = view.unrolled || voice->direction != DIRECTION_BACKWARD;
         if (!forward && position >= end) position = end - 1;
 
         // Segment end: the boundary ahead, unless the call ends first.
@@ -501,11 +514,11 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
         // the way there instead of turning early.
         const bool reached = forward ? position >= end : position <= start;
         if (ramp_cut_short || !at_boundary || !reached) {
-            store_position(voice, sample_position(sample, view, position));
+            store_position(voice, sample_position(voice, sample, view, position));
             continue;
         }
 
-        if (sample->loop_kind & LOOP_FORWARD) {
+        if (view.loop_kind & LOOP_FORWARD) {
             const int64_t loop_length = loop_end - loop_start;
             if (loop_length <= 0) {
                 stop_voice(voice);
@@ -514,7 +527,7 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
             const int64_t whole = position >> 32;
             const int64_t wrapped = loop_start + (whole - loop_start) % loop_length;
             position = (wrapped << 32) | (position & 0xFFFFFFFF);
-        } else if (sample->loop_kind & LOOP_PINGPONG) {
+        } else if (view.loop_kind & LOOP_PINGPONG) {
             if (loop_end <= loop_start) {
                 stop_voice(voice);
                 return;
@@ -524,7 +537,7 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
             stop_voice(voice);
             return;
         }
-        store_position(voice, sample_position(sample, view, position));
+        store_position(voice, sample_position(voice, sample, view, position));
     }
 }
 
@@ -576,14 +589,23 @@ void mix_fades(float* destination, int32_t frames)
 
 void sample_unroll_loop(Sample* sample)
 {
-    if (sample == nullptr || sample->data == nullptr || (sample->loop_kind & LOOP_FORWARD) == 0) return;
+    if (sample == nullptr || sample->data == nullptr || (sample->loop_kind & (LOOP_FORWARD | LOOP_PINGPONG)) == 0) {
+        return;
+    }
+    const bool pingpong = (sample->loop_kind & LOOP_FORWARD) == 0;
     const uint32_t loop_length = sample->loop_length;
-    if (loop_length == 0 || loop_length >= UNROLLED_FRAMES) return;
-    const uint32_t length = (UNROLLED_FRAMES + loop_length - 1) / loop_length * loop_length;
+    const uint32_t cycle = pingpong ? 2 * loop_length : loop_length;  // frames before it repeats
+    if (loop_length == 0 || cycle >= UNROLLED_FRAMES) return;
+    const uint32_t length = (UNROLLED_FRAMES + cycle - 1) / cycle * cycle;
     int16_t* copy = new (std::nothrow) int16_t[length + 8];
     if (copy == nullptr) return;
+    // Frame L of the way back is the loop end's own frame, which the loader set to the last
+    // one of the loop; the way back then ends on the loop start.
     const int16_t* loop = sample->data + sample->loop_start;
-    for (uint32_t i = 0; i < length + 8; ++i) copy[i] = loop[i % loop_length];
+    for (uint32_t i = 0; i < length + 8; ++i) {
+        const uint32_t at = i % cycle;
+        copy[i] = at < loop_length ? loop[at] : loop[cycle - at];
+    }
     delete[] sample->unrolled;
     sample->unrolled = copy;
     sample->unrolled_length = length;

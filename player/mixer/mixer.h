@@ -70,10 +70,10 @@ void mix_voices(float* destination, Voice* list_head, int32_t frames);
 // Rounds (ties to even) and clamps 2 * frames floats to signed 16-bit.
 void mix_to_pcm16(int16_t* destination, const float* source, int32_t frames);
 
-// Loops shorter than this are repeated for FT2 voices (Sample::unrolled).
+// Loop cycles shorter than this are repeated for FT2 voices (Sample::unrolled).
 constexpr uint32_t UNROLLED_FRAMES = 4096;
-// Gives a sample with a forward loop shorter than UNROLLED_FRAMES its unrolled copy (none
-// when memory runs out: it plays the same, only slower).
+// Gives a sample whose loop cycle (a ping-pong loop's there and back) is shorter than
+// UNROLLED_FRAMES its unrolled copy (none when memory runs out: it plays the same, slower).
 void sample_unroll_loop(Sample* sample);
 
 // Starts `sample` on the voice at its start_offset (0 when that is not below the loop end),

@@ -484,19 +484,24 @@ TEST_F(MixerTest, Ft2FadeOutStopsWithItsVoice)
     EXPECT_NEAR(out[2 * 250], 312.5f, 0.05f);
 }
 
-// An FT2 voice in a short forward loop plays from the loop's unrolled copy: the same frames as
-// from the sample itself, at the same positions, whatever the step, across ramps and through
-// many calls; the position it reports stays inside the sample's own loop.
+// An FT2 voice in a short loop plays from the loop's unrolled copy: the same frames as from
+// the sample itself (to a 2^-31 of the interpolation weight), at the same positions and
+// directions, across ramps and through many calls.
 TEST_F(MixerTest, Ft2UnrolledLoopPlaysLikeTheSample)
 {
+    for (const uint8_t kind : {LOOP_FORWARD, LOOP_PINGPONG})
     for (const uint64_t step : {ONE / 3 + 5, ONE + ONE / 7, 5 * ONE + 12345, 40 * ONE + 1}) {
-        TestSample unrolled(sawtooth(40), LOOP_FORWARD, 19, 7);
-        TestSample plain(sawtooth(40), LOOP_FORWARD, 19, 7);
+        // A step past a ping-pong loop's length the sample itself can only clamp.
+        if (kind == LOOP_PINGPONG && step > 7 * ONE) continue;
+        SCOPED_TRACE(testing::Message() << int{kind} << " " << step);
+        TestSample unrolled(sawtooth(40), kind, 19, 7);
+        TestSample plain(sawtooth(40), kind, 19, 7);
         sample_unroll_loop(&unrolled.sample);
         ASSERT_NE(unrolled.sample.unrolled, nullptr);
-        EXPECT_EQ(unrolled.sample.unrolled_length % 7, 0u);
+        EXPECT_EQ(unrolled.sample.unrolled_length % (kind == LOOP_FORWARD ? 7 : 14), 0u);
         EXPECT_GE(unrolled.sample.unrolled_length, UNROLLED_FRAMES);
         std::vector<float> outs[2];
+        std::vector<uint64_t> places[2];
         for (int pass = 0; pass < 2; ++pass) {
             Voice& v = start(pass == 0 ? &unrolled.sample : &plain.sample, 3 * ONE + 99, step, 0);
             v.mix_style = MixStyle::FT2;
@@ -506,12 +511,17 @@ TEST_F(MixerTest, Ft2UnrolledLoopPlaysLikeTheSample)
                 if (call == 10) v.gain_right = 200;  // a ramp across loop ends
                 const std::vector<float> out = mix(97);
                 outs[pass].insert(outs[pass].end(), out.begin(), out.end());
-                ASSERT_GE(v.position, 19u);
-                ASSERT_LT(v.position, 26u);
+                places[pass].push_back(position(v) >> 20 | uint64_t{v.direction == DIRECTION_BACKWARD} << 63);
             }
         }
         ASSERT_EQ(outs[0].size(), outs[1].size());
-        for (size_t k = 0; k < outs[0].size(); ++k) ASSERT_NEAR(outs[0][k], outs[1][k], 0.05f) << step << " " << k;
+        for (size_t k = 0; k < outs[0].size(); ++k) ASSERT_NEAR(outs[0][k], outs[1][k], 0.05f) << k;
+        for (size_t k = 0; k < places[0].size(); ++k) {
+            // Equal to 2^-12 frame: the way back is mirrored about the loop end itself.
+            ASSERT_NEAR(static_cast<double>(places[0][k] & ~(uint64_t{1} << 63)),
+                        static_cast<double>(places[1][k] & ~(uint64_t{1} << 63)), 1.0) << k;
+            ASSERT_EQ(places[0][k] >> 63, places[1][k] >> 63) << k;
+        }
         delete[] unrolled.sample.unrolled;
     }
 }
