@@ -594,8 +594,10 @@ void sample_unroll_loop(Sample* sample)
     }
     const bool pingpong = (sample->loop_kind & LOOP_FORWARD) == 0;
     const uint32_t loop_length = sample->loop_length;
+    // Tested before doubling: a huge ping-pong loop must not wrap to a short cycle.
+    if (loop_length == 0 || loop_length >= UNROLLED_FRAMES) return;
     const uint32_t cycle = pingpong ? 2 * loop_length : loop_length;  // frames before it repeats
-    if (loop_length == 0 || cycle >= UNROLLED_FRAMES) return;
+    if (cycle >= UNROLLED_FRAMES) return;
     const uint32_t length = (UNROLLED_FRAMES + cycle - 1) / cycle * cycle;
     int16_t* copy = new (std::nothrow) int16_t[length + 8];
     if (copy == nullptr) return;

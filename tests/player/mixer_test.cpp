@@ -526,6 +526,32 @@ TEST_F(MixerTest, Ft2UnrolledLoopPlaysLikeTheSample)
     }
 }
 
+// Only cycles shorter than UNROLLED_FRAMES are copied; a ping-pong loop of 2^31 + 4 frames
+// once doubled to a cycle of 8 and was copied from far outside its data.
+TEST(MixerUnrollTest, CopiesOnlyShortLoopCycles)
+{
+    struct Case {
+        uint8_t kind;
+        uint32_t loop_length;
+        bool copied;
+    };
+    const Case cases[] = {{LOOP_FORWARD, 4095, true},     {LOOP_FORWARD, 4096, false},
+                          {LOOP_PINGPONG, 2047, true},    {LOOP_PINGPONG, 2048, false},
+                          {LOOP_PINGPONG, 0x80000004u, false}, {LOOP_NONE, 16, false},
+                          {LOOP_FORWARD, 0, false}};
+    std::vector<int16_t> data(4096 + 8, 1);
+    for (const Case& c : cases) {
+        Sample sample{};
+        sample.data = data.data();
+        sample.length = 4096;
+        sample.loop_kind = c.kind;
+        sample.loop_length = c.loop_length;
+        sample_unroll_loop(&sample);
+        EXPECT_EQ(sample.unrolled != nullptr, c.copied) << int{c.kind} << " " << c.loop_length;
+        delete[] sample.unrolled;
+    }
+}
+
 TEST(MixerPcmTest, RoundsTiesToEvenAndClamps)
 {
     const float in[] = {40000.0f, -40000.0f, 2.5f, 3.5f, -2.5f, 0.5f, 1.49f, -32768.4f, 32766.6f, NAN};
