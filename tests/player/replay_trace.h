@@ -127,7 +127,7 @@ inline std::string sample_name(const player::Song* song, const player::Sample* s
     if (sample == nullptr) return "-";
     if (sample == &player::empty_sample) return "empty";
     for (int i = 0; i < song->instrument_count; ++i) {
-        for (int s = 0; s < 16; ++s) {
+        for (int s = 0; s < player::INSTRUMENT_SAMPLES; ++s) {
             if (song->instruments[i].samples[s] == sample) {
                 return std::to_string(i + 1) + "." + std::to_string(s);
             }
