@@ -197,9 +197,14 @@ bool read_patterns(Song* song, Reader& reader, uint16_t file_patterns, bool one_
             read_pattern_cells(reader, pattern, cell_count);
             const Cell* cells = pattern->cells;
             const Cell* end = cells + cell_count;
-            pattern->blank = std::all_of(cells, end, [](const Cell& c) {
-                return c.note == 0 && c.instrument == 0 && c.volume == 0 && c.effect == 0 && c.parameter == 0;
-            }) ? 1 : 0;
+            pattern->blank = std::all_of(cells, end,
+                                         [](const Cell& c) {
+                                             return c.note == 0 && c.instrument == 0 &&
+                                                    c.volume == 0 && c.effect == 0 &&
+                                                    c.parameter == 0;
+                                         })
+                                 ? 1
+                                 : 0;
         }
         // The next header lies packed_size bytes on, however many the cells took.
         reader.seek_to(cells_start + packed_size);

@@ -343,8 +343,9 @@ const std::array<uint16_t, FT2_PERIODS>& ft2_amiga_table()
             for (int32_t fine = 0; fine < 8; ++fine) {
                 uint32_t period = FT2_AMIGA_OVERRUN[static_cast<size_t>(fine)];
                 if (semitone < SEMITONES - 1) {
-                    const uint32_t base =
-                        FT2_AMIGA_OCTAVE[static_cast<size_t>(semitone % 12)][static_cast<size_t>(fine)] * 32u;
+                    const uint32_t base = FT2_AMIGA_OCTAVE[static_cast<size_t>(semitone % 12)]
+                                                          [static_cast<size_t>(fine)] *
+                                          32u;
                     const uint32_t below_half = octave > 0 ? (1u << (octave - 1)) - 1 : 0;
                     period = (base + below_half) >> octave;
                 }
@@ -418,7 +419,8 @@ uint64_t ft2_step(int32_t period, bool linear)
 
 int32_t ft2_frequency(int32_t period, bool linear)
 {
-    return static_cast<int32_t>((ft2_step(period, linear) * static_cast<uint64_t>(output_rate())) >> 32);
+    return static_cast<int32_t>((ft2_step(period, linear) * static_cast<uint64_t>(output_rate())) >>
+                                32);
 }
 
 void voice_set_step(int32_t voice_index, uint64_t step)
@@ -430,8 +432,8 @@ void voice_set_step(int32_t voice_index, uint64_t step)
     step = std::min(step, MAX_STEP);
     voice->step = static_cast<uint32_t>(step >> 32);
     voice->step_frac = static_cast<uint32_t>(step);
-    voice->frequency = static_cast<int32_t>(std::min<uint64_t>(
-        (step * static_cast<uint64_t>(output_rate())) >> 32, INT32_MAX));
+    voice->frequency = static_cast<int32_t>(
+        std::min<uint64_t>((step * static_cast<uint64_t>(output_rate())) >> 32, INT32_MAX));
 }
 
 void ft2_envelope_step(Channel* channel, const EnvelopeShape& envelope, bool volume)

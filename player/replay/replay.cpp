@@ -326,7 +326,8 @@ void note_trigger(Song* song, Channel* channel, uint8_t note, uint8_t effect, ui
     channel->sample = sample;
     // FT2 keeps relative notes within -48..71 (C-0 to B-9 from C-4).
     channel->relative_note =
-        sample != nullptr ? static_cast<int8_t>(std::clamp<int32_t>(sample->relative_note, -48, 71)) : 0;
+        sample != nullptr ? static_cast<int8_t>(std::clamp<int32_t>(sample->relative_note, -48, 71))
+                          : 0;
     // A note the relative note moves out of range does nothing more: the old one sounds on
     // (trace ft2_note_range).
     const uint8_t real_note = static_cast<uint8_t>(note + channel->relative_note);
@@ -621,7 +622,8 @@ void channel_commit(Channel* channel, Sample* sample, Song* song)
         } else if (channel->final_period != channel->heard_period || (update & UPDATE_TRIGGER) != 0) {
             // Most ticks leave the pitch where it was: the voice keeps its step.
             channel->heard_period = channel->final_period;
-            voice_set_step(channel->voice_index, ft2_step(channel->final_period, linear_table(song)));
+            voice_set_step(channel->voice_index,
+                           ft2_step(channel->final_period, linear_table(song)));
         }
     }
     if ((update & UPDATE_STOP) != 0) {

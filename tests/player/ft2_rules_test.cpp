@@ -164,10 +164,13 @@ TEST(Ft2RulesSong, EmptyPatternsLastSixtyFourRows)
         xmwriter::Pattern first;
         int ft2_rows, show_rows;
     };
-    for (const Case& c : {Case{"no rows", none, 64, 1}, Case{"blank", blank, 64, 16}, Case{"filled", filled, 16, 16}}) {
+    const Case cases[] = {
+        {"no rows", none, 64, 1}, {"blank", blank, 64, 16}, {"filled", filled, 16, 16}};
+    for (const Case& c : cases) {
         xmwriter::Module m = module(1, {c.first, pattern(1, {"C-4 01 .. ..."})}, {0, 1});
         m.speed = 1;
-        for (const auto& [rules, ticks] : {std::pair{player::Rules::FT2, c.ft2_rows}, std::pair{player::Rules::SHOW, c.show_rows}}) {
+        for (const auto& [rules, ticks] : {std::pair{player::Rules::FT2, c.ft2_rows},
+                                           std::pair{player::Rules::SHOW, c.show_rows}}) {
             player::Song* song = test_support::load_module(xmwriter::write(m), rules);
             ASSERT_NE(song, nullptr);
             player::voice_pool_create(44100);
@@ -177,7 +180,8 @@ TEST(Ft2RulesSong, EmptyPatternsLastSixtyFourRows)
                 song->tick_handler(song);
                 if (song->order == 1) played_at = t;
             }
-            EXPECT_EQ(played_at, ticks) << c.name << (rules == player::Rules::FT2 ? ", ft2" : ", show");
+            EXPECT_EQ(played_at, ticks)
+                << c.name << (rules == player::Rules::FT2 ? ", ft2" : ", show");
             player::song_free(song);
             player::voice_pool_destroy();
         }

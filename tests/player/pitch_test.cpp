@@ -349,9 +349,8 @@ struct AmigaEntry {
 TEST(Ft2AmigaTableTest, EntriesAreFt2s)
 {
     const AmigaEntry entries[] = {
-        {0, 29024},  {1, 28912},  {16, 27392}, {82, 21600}, {784, 1712}, {1152, 453},
-        {1153, 451}, {1344, 227}, {1345, 226}, {1909, 29},  {1919, 22},  {1920, 16},
-        {1924, 32},  {1935, 0},
+        {0, 29024},  {1, 28912},  {16, 27392}, {82, 21600}, {784, 1712}, {1152, 453}, {1153, 451},
+        {1344, 227}, {1345, 226}, {1909, 29},  {1919, 22},  {1920, 16},  {1924, 32},  {1935, 0},
     };
     for (const AmigaEntry& e : entries) {
         EXPECT_EQ(ft2_table_period(e.index, false), e.period) << "entry " << e.index;
@@ -376,7 +375,8 @@ TEST_F(Ft2StepTest, PeriodsBecomeStepsWithoutRoundingToHertz)
     EXPECT_NEAR(static_cast<double>(ft2_step(4608, true)), 8363.0 / 44100.0 * ONE, 2.0);
     EXPECT_NEAR(static_cast<double>(ft2_step(1712, false)), 8363.0 / 44100.0 * ONE, 2.0);
     // An octave is 768 linear units, and a single unit still moves the step.
-    EXPECT_NEAR(static_cast<double>(ft2_step(4608 - 768, true)), 2.0 * static_cast<double>(ft2_step(4608, true)), 2.0);
+    EXPECT_NEAR(static_cast<double>(ft2_step(4608 - 768, true)),
+                2.0 * static_cast<double>(ft2_step(4608, true)), 2.0);
     EXPECT_GT(ft2_step(4607, true), ft2_step(4608, true));
     EXPECT_GT(ft2_step(30000, false), 0u);
     // Period 0 stands the voice still; linear periods past 9216 wrap to under a hertz.

@@ -213,7 +213,8 @@ TEST(SongEnd, JumpBackToAnOrderNotYetPlayedGoesOnByFt2sRules)
         const offline::RenderResult result =
             offline::render_song(song, 44100, 44100 * 60, true, true, nullptr, nullptr);
         EXPECT_TRUE(result.ended);
-        EXPECT_EQ(result.frames, end_rows * 3 * TICK) << (rules == player::Rules::FT2 ? "ft2" : "show");
+        EXPECT_EQ(result.frames, end_rows * 3 * TICK)
+            << (rules == player::Rules::FT2 ? "ft2" : "show");
         player::song_free(song);
     }
 }
