@@ -189,10 +189,23 @@ bool read_patterns(Song* song, Reader& reader, uint16_t file_patterns, bool one_
             return false;
         }
         pattern->rows = rows;
+        pattern->blank = 1;
         if (cell_count == 0) continue;  // 0 rows: a pattern without cells
         pattern->cells = new (std::nothrow) Cell[static_cast<size_t>(cell_count)]{};
         if (pattern->cells == nullptr) return false;
-        if (packed_size != 0) read_pattern_cells(reader, pattern, cell_count);
+        if (packed_size != 0) {
+            read_pattern_cells(reader, pattern, cell_count);
+            const Cell* cells = pattern->cells;
+            const Cell* end = cells + cell_count;
+            pattern->blank = std::all_of(cells, end,
+                                         [](const Cell& c) {
+                                             return c.note == 0 && c.instrument == 0 &&
+                                                    c.volume == 0 && c.effect == 0 &&
+                                                    c.parameter == 0;
+                                         })
+                                 ? 1
+                                 : 0;
+        }
         // The next header lies packed_size bytes on, however many the cells took.
         reader.seek_to(cells_start + packed_size);
     }
@@ -202,6 +215,7 @@ bool read_patterns(Song* song, Reader& reader, uint16_t file_patterns, bool one_
         unbacked_cells += cell_count;
         if (unbacked_cells > MAX_UNBACKED_CELLS) return false;
         song->patterns[p].rows = MISSING_PATTERN_ROWS;
+        song->patterns[p].blank = 1;
         song->patterns[p].cells = new (std::nothrow) Cell[static_cast<size_t>(cell_count)]{};
         if (song->patterns[p].cells == nullptr) return false;
     }

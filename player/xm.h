@@ -37,6 +37,7 @@ static_assert(sizeof(Cell) == 5);
 struct Pattern {
     int32_t rows;  // 0..65535; 0 means no cells
     Cell* cells;   // rows * channel_count cells, row by row; null when rows is 0
+    uint8_t blank;  // 1 when every cell is empty (FT2 plays such a pattern as 64 rows)
 };
 
 // loop_kind bits, tested bit-wise by the mixer.

@@ -44,6 +44,7 @@ constexpr double AUTO_VIBRATO_STEP = 0.0245436875;
 
 constexpr int32_t MIN_HZ = 100;
 constexpr int32_t MAX_HZ = 705600;  // 16 frames a step at 44100 Hz
+constexpr uint64_t MAX_STEP = uint64_t{16} << 32;
 
 // The sines are tabulated once with the same double arithmetic, so a tick costs no sine.
 // |sin| * 256 truncated for the effect vibrato, by phase + 32 (the peak truncates to 255).
@@ -308,15 +309,65 @@ const std::array<int8_t, 256>& ft2_auto_vibrato_sine()
 
 }  // namespace
 
+namespace {
+
+// FT2 builds its Amiga table from one octave of ProTracker periods: for each semitone from C
+// up, the eight finetunes -8..-1 of the note above it, so that 16 entries span a semitone.
+// The octaves above halve it, rounding halves down.
+constexpr std::array<std::array<uint16_t, 8>, 12> FT2_AMIGA_OCTAVE = {{
+    {907, 900, 894, 887, 881, 875, 868, 862},
+    {856, 850, 844, 838, 832, 826, 820, 814},
+    {808, 802, 796, 791, 785, 779, 774, 768},
+    {762, 757, 752, 746, 741, 736, 730, 725},
+    {720, 715, 709, 704, 699, 694, 689, 684},
+    {678, 675, 670, 665, 660, 655, 651, 646},
+    {640, 636, 632, 628, 623, 619, 614, 610},
+    {604, 601, 597, 592, 588, 584, 580, 575},
+    {570, 567, 563, 559, 555, 551, 547, 543},
+    {538, 535, 532, 528, 524, 520, 516, 513},
+    {508, 505, 502, 498, 494, 491, 487, 484},
+    {480, 477, 474, 470, 467, 463, 460, 457},
+}};
+// The table's last semitone is read from past the end of FT2's octave: these bytes.
+constexpr std::array<uint16_t, 8> FT2_AMIGA_OVERRUN = {16, 0, 32, 16, 0, 32, 16, 0};
+
+// Even entries come from the octave, odd ones are the mean of their two neighbours (the last
+// one has none above it and is 0).
+const std::array<uint16_t, FT2_PERIODS>& ft2_amiga_table()
+{
+    static const std::array<uint16_t, FT2_PERIODS> table = [] {
+        std::array<uint16_t, FT2_PERIODS> t{};
+        constexpr int32_t SEMITONES = FT2_PERIODS / 16;  // 121
+        for (int32_t semitone = 0; semitone < SEMITONES; ++semitone) {
+            const int32_t octave = semitone / 12;
+            for (int32_t fine = 0; fine < 8; ++fine) {
+                uint32_t period = FT2_AMIGA_OVERRUN[static_cast<size_t>(fine)];
+                if (semitone < SEMITONES - 1) {
+                    const uint32_t base = FT2_AMIGA_OCTAVE[static_cast<size_t>(semitone % 12)]
+                                                          [static_cast<size_t>(fine)] *
+                                          32u;
+                    const uint32_t below_half = octave > 0 ? (1u << (octave - 1)) - 1 : 0;
+                    period = (base + below_half) >> octave;
+                }
+                t[static_cast<size_t>(semitone * 16 + fine * 2)] = static_cast<uint16_t>(period);
+            }
+        }
+        for (int32_t i = 1; i < FT2_PERIODS - 1; i += 2) {
+            t[static_cast<size_t>(i)] = static_cast<uint16_t>(
+                (t[static_cast<size_t>(i - 1)] + t[static_cast<size_t>(i + 1)]) >> 1);
+        }
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
 int32_t ft2_table_period(int32_t index, bool linear)
 {
     index = std::clamp(index, 0, FT2_PERIODS - 1);
     if (linear) return (FT2_PERIODS - index) * 4;
-    // Amiga: entry 16 * (note + 1) + f is the note's period moved f/16 of the way to the next.
-    const int32_t note = index / 16 - 1;
-    const int32_t fine = index % 16;
-    if (note < 0) return amiga_period(0, static_cast<int8_t>(fine * 8 - 128));
-    return amiga_period(note, static_cast<int8_t>(fine * 8));
+    return ft2_amiga_table()[static_cast<size_t>(index)];
 }
 
 int32_t ft2_note_period(int32_t real_note, int8_t finetune, bool linear)
@@ -345,11 +396,44 @@ int32_t ft2_snap_period(int32_t period, int32_t semitones, int8_t finetune, bool
     return ft2_table_period(index, linear);
 }
 
+uint64_t ft2_step(int32_t period, bool linear)
+{
+    period &= 0xFFFF;
+    if (period == 0) return 0;
+    const double frame = 4294967296.0 / output_rate();  // 1.0 in 32.32
+    if (!linear) {
+        // 8363 Hz at period 1712, divided in fixed point as FT2 divides.
+        const uint64_t dividend = static_cast<uint64_t>(std::llround(8363.0 * 1712.0 * frame));
+        return dividend / static_cast<uint32_t>(period);
+    }
+    // FT2 splits 9216 - period into octaves and 1/768 steps and shifts by the octave. Periods
+    // above 9216 wrap in 16 bits to a huge octave, whose shift count wraps again: such notes
+    // crawl at a fraction of a hertz, as they do in FT2.
+    const uint32_t inverse = static_cast<uint32_t>(9216 - period) & 0xFFFF;
+    const uint32_t octave = inverse / 768;
+    const uint32_t step = inverse % 768;
+    const uint64_t scaled = static_cast<uint64_t>(
+        std::llround(8363.0 * 256.0 * std::exp2(static_cast<double>(step) / 768.0) * frame));
+    return scaled >> ((14 - octave) & 31);
+}
+
 int32_t ft2_frequency(int32_t period, bool linear)
 {
-    if (period <= 0) return 0;
-    if (linear) return channel_frequency(period, 0, true);
-    return static_cast<int32_t>(14317456 / period);
+    return static_cast<int32_t>((ft2_step(period, linear) * static_cast<uint64_t>(output_rate())) >>
+                                32);
+}
+
+void voice_set_step(int32_t voice_index, uint64_t step)
+{
+    Voice* voice = pool_voice(voice_index);
+    if (voice == nullptr) return;
+    // Periods of a few units ask for megahertz; past 16 frames a step all is noise anyway, and
+    // the mixer is spared walking a short loop hundreds of times an output frame.
+    step = std::min(step, MAX_STEP);
+    voice->step = static_cast<uint32_t>(step >> 32);
+    voice->step_frac = static_cast<uint32_t>(step);
+    voice->frequency = static_cast<int32_t>(
+        std::min<uint64_t>((step * static_cast<uint64_t>(output_rate())) >> 32, INT32_MAX));
 }
 
 void ft2_envelope_step(Channel* channel, const EnvelopeShape& envelope, bool volume)

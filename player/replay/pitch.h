@@ -66,8 +66,15 @@ int32_t ft2_note_period(int32_t real_note, int8_t finetune, bool linear);
 // `period` snapped to the nearest semitone of the finetune's grid, moved up `semitones`:
 // what the arpeggio and glissando sound.
 int32_t ft2_snap_period(int32_t period, int32_t semitones, int8_t finetune, bool linear);
-// Hz of an FT2 period; 0 for a period of 0.
+// The voice step FT2 gives a period at the output rate: frames of the sample per output
+// frame, 32.32 fixed point, without the show's rounding to whole hertz and its 100 Hz floor.
+// 0 for a period of 0 (the voice stands still).
+uint64_t ft2_step(int32_t period, bool linear);
+// The step in hertz, rounded down.
 int32_t ft2_frequency(int32_t period, bool linear);
+// Sets pool entry `voice_index`'s step (32.32, at most 16 frames) and its frequency in hertz
+// to match.
+void voice_set_step(int32_t voice_index, uint64_t step);
 // One tick of an envelope as FT2 steps it (8.8 value; the tick counts first). On is checked
 // by the caller.
 void ft2_envelope_step(Channel* channel, const EnvelopeShape& envelope, bool volume);

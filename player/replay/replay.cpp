@@ -38,9 +38,10 @@ int32_t order_rows(const Song* song, int32_t order)
 {
     const Pattern* pattern = order_pattern(song, order);
     const int32_t rows = pattern != nullptr ? pattern->rows : 0;
-    // FT2 reads a pattern of no rows as 64 empty ones and plays at most 256; the show's engine
-    // passes over an empty pattern and plays every row stored.
-    if (ft2(song)) return rows == 0 ? 64 : std::min(rows, 256);
+    // FT2 reads a pattern of no rows, or one whose every cell is empty, as 64 empty rows, and
+    // plays at most 256; the show's engine passes over a pattern of no rows and plays every
+    // row stored.
+    if (ft2(song)) return rows == 0 || pattern->blank != 0 ? 64 : std::min(rows, 256);
     return rows;
 }
 
@@ -187,8 +188,12 @@ bool is_note_delay(const Cell& cell)
 // sample's envelopes and defaults without switching sample (trace ft2_no_note_ins_envelope),
 // K00 replaces the note (ft2_k00_is_note_off), a key-off with an instrument number keeps the
 // envelope where it is (ft2_envelope_reset), and a row with EDy (y > 0) waits for its tick.
-void read_cell(Song* song, Channel* channel, const Cell& cell)
+void read_cell(Song* song, Channel* channel, const Cell& stored)
 {
+    // A note byte past the key-off is no note (in every branch below, tone portamento's target
+    // included).
+    Cell cell = stored;
+    if (cell.note > 96 && cell.note != NOTE_KEY_OFF) cell.note = 0;
     channel->update = 0;
     channel->volume_byte = cell.volume;
     // A row after an arpeggio, or after a vibrato that does not go on, sounds the plain period.
@@ -319,7 +324,10 @@ void note_trigger(Song* song, Channel* channel, uint8_t note, uint8_t effect, ui
     Sample* sample = which < INSTRUMENT_SAMPLES ? instrument->samples[which] : nullptr;
     if (sample == &empty_sample) sample = nullptr;
     channel->sample = sample;
-    channel->relative_note = sample != nullptr ? sample->relative_note : 0;
+    // FT2 keeps relative notes within -48..71 (C-0 to B-9 from C-4).
+    channel->relative_note =
+        sample != nullptr ? static_cast<int8_t>(std::clamp<int32_t>(sample->relative_note, -48, 71))
+                          : 0;
     // A note the relative note moves out of range does nothing more: the old one sounds on
     // (trace ft2_note_range).
     const uint8_t real_note = static_cast<uint8_t>(note + channel->relative_note);
@@ -614,7 +622,8 @@ void channel_commit(Channel* channel, Sample* sample, Song* song)
         } else if (channel->final_period != channel->heard_period || (update & UPDATE_TRIGGER) != 0) {
             // Most ticks leave the pitch where it was: the voice keeps its step.
             channel->heard_period = channel->final_period;
-            voice_set_frequency(channel->voice_index, ft2_frequency(channel->final_period, linear_table(song)));
+            voice_set_step(channel->voice_index,
+                           ft2_step(channel->final_period, linear_table(song)));
         }
     }
     if ((update & UPDATE_STOP) != 0) {

@@ -110,6 +110,8 @@ const Ft2Case CASES[] = {
     // A note the relative note moves past B-9 is ignored: the old one sounds on.
     {"NoteMovedOutOfRangeIsIgnored", {"C-4 01 .. ...", "B-7 01 .. ..."}, 1, Field::PERIOD,
      {C4 - 40 * 64, C4 - 40 * 64}, 40},
+    // A relative note of 100 counts as 71: C-3 sounds as B-8 rather than being out of range.
+    {"RelativeNoteStopsAtSeventyOne", {"C-3 01 .. ..."}, 1, Field::PERIOD, {C4 - 59 * 64}, 100},
     // Glissando: the portamento sounds whole semitones, rounded to the nearest, while the
     // period itself slides 12 units a tick: 12 and 24 below round back, 36 below goes on.
     {"GlissandoSoundsSemitones", {"C-4 01 .. E31", "D-4 .. .. 303"}, 4, Field::PERIOD,
@@ -145,27 +147,65 @@ TEST(Ft2RulesSong, SpeedZeroEndsTheSong)
     player::voice_pool_destroy();
 }
 
-// FT2 plays a pattern stored with no rows as 64 empty ones; the show's engine passes over it.
-TEST(Ft2RulesSong, PatternOfNoRowsLastsSixtyFour)
+// FT2 plays a pattern stored with no rows, or one with nothing in any cell, as 64 empty rows;
+// the show's engine passes over the first and plays the second's own rows.
+TEST(Ft2RulesSong, EmptyPatternsLastSixtyFourRows)
 {
     xmwriter::Pattern none = pattern(1, {});
     none.rows = 0;
-    xmwriter::Module m = module(1, {none, pattern(1, {"C-4 01 .. ..."})}, {0, 1});
-    m.speed = 1;
-    for (const auto& [rules, ticks] : {std::pair{player::Rules::FT2, 64}, std::pair{player::Rules::SHOW, 1}}) {
-        player::Song* song = test_support::load_module(xmwriter::write(m), rules);
-        ASSERT_NE(song, nullptr);
-        player::voice_pool_create(44100);
-        player::song_start(song);
-        int played_at = -1;
-        for (int t = 0; t < 100 && played_at < 0; ++t) {
-            song->tick_handler(song);
-            if (song->order == 1) played_at = t;
+    xmwriter::Pattern blank = pattern(1, {});
+    blank.rows = 16;
+    blank.at(15, 0, 1);  // cells stored, all empty
+    xmwriter::Pattern filled = pattern(1, {"--- .. .. ..."});
+    filled.rows = 16;
+    filled.at(15, 0, 1).parameter = 1;  // one byte set: its own 16 rows
+    struct Case {
+        const char* name;
+        xmwriter::Pattern first;
+        int ft2_rows, show_rows;
+    };
+    const Case cases[] = {
+        {"no rows", none, 64, 1}, {"blank", blank, 64, 16}, {"filled", filled, 16, 16}};
+    for (const Case& c : cases) {
+        xmwriter::Module m = module(1, {c.first, pattern(1, {"C-4 01 .. ..."})}, {0, 1});
+        m.speed = 1;
+        for (const auto& [rules, ticks] : {std::pair{player::Rules::FT2, c.ft2_rows},
+                                           std::pair{player::Rules::SHOW, c.show_rows}}) {
+            player::Song* song = test_support::load_module(xmwriter::write(m), rules);
+            ASSERT_NE(song, nullptr);
+            player::voice_pool_create(44100);
+            player::song_start(song);
+            int played_at = -1;
+            for (int t = 0; t < 100 && played_at < 0; ++t) {
+                song->tick_handler(song);
+                if (song->order == 1) played_at = t;
+            }
+            EXPECT_EQ(played_at, ticks)
+                << c.name << (rules == player::Rules::FT2 ? ", ft2" : ", show");
+            player::song_free(song);
+            player::voice_pool_destroy();
         }
-        EXPECT_EQ(played_at, ticks) << (rules == player::Rules::FT2 ? "ft2" : "show");
-        player::song_free(song);
-        player::voice_pool_destroy();
     }
+}
+
+// A note byte past the key-off is no note: under tone portamento it sets no target, so the
+// pitch stays where the last note put it.
+TEST(Ft2RulesSong, StrayNoteByteIsNoNote)
+{
+    xmwriter::Pattern p = pattern(1, {"C-4 01 .. ...", "--- .. .. 310", "--- .. .. ..."});
+    p.at(1, 0, 1).note = 98;
+    xmwriter::Module m = module(1, {p}, {0});
+    m.speed = 3;
+    player::Song* song = test_support::load_module(xmwriter::write(m), player::Rules::FT2);
+    ASSERT_NE(song, nullptr);
+    player::voice_pool_create(44100);
+    player::song_start(song);
+    for (int t = 0; t < 9; ++t) {
+        song->tick_handler(song);
+        EXPECT_EQ(song->channels[0].final_period, C4) << "tick " << t;
+    }
+    player::song_free(song);
+    player::voice_pool_destroy();
 }
 
 // FT2 keeps the row its pattern loop jumped to, and the next pattern starts there.

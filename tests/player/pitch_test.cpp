@@ -334,3 +334,72 @@ TEST(EnvelopeTest, PointCountAndLoopStartOutsideTheTableAreBounded)
 
 }  // namespace
 }  // namespace player
+
+namespace player {
+namespace {
+
+// FT2's Amiga table, entries read off FT2's own: ProTracker's periods times 32 in the first
+// octave, odd entries the mean of their neighbours, halves rounded down in the high octaves
+// (453.5 -> 453, 226.75 -> 227), and the last semitone read from past FT2's data.
+struct AmigaEntry {
+    int32_t index;
+    int32_t period;
+};
+
+TEST(Ft2AmigaTableTest, EntriesAreFt2s)
+{
+    const AmigaEntry entries[] = {
+        {0, 29024},  {1, 28912},  {16, 27392}, {82, 21600}, {784, 1712}, {1152, 453}, {1153, 451},
+        {1344, 227}, {1345, 226}, {1909, 29},  {1919, 22},  {1920, 16},  {1924, 32},  {1935, 0},
+    };
+    for (const AmigaEntry& e : entries) {
+        EXPECT_EQ(ft2_table_period(e.index, false), e.period) << "entry " << e.index;
+    }
+    // The linear table is plain arithmetic; C-4 at finetune 0 is 4608 in both senses.
+    EXPECT_EQ(ft2_table_period(784, true), 4608);
+    EXPECT_EQ(ft2_note_period(49, 0, false), 1712);
+    // Finetune keeps 1/16 of a semitone, rounding down: -1 is a whole step below 0.
+    EXPECT_EQ(ft2_note_period(49, -1, false), ft2_table_period(783, false));
+}
+
+class Ft2StepTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(voice_pool_create(44100)); }
+    void TearDown() override { voice_pool_destroy(); }
+};
+
+TEST_F(Ft2StepTest, PeriodsBecomeStepsWithoutRoundingToHertz)
+{
+    constexpr double ONE = 4294967296.0;
+    // C-4 is 8363 Hz in either table (to within FT2's fixed point).
+    EXPECT_NEAR(static_cast<double>(ft2_step(4608, true)), 8363.0 / 44100.0 * ONE, 2.0);
+    EXPECT_NEAR(static_cast<double>(ft2_step(1712, false)), 8363.0 / 44100.0 * ONE, 2.0);
+    // An octave is 768 linear units, and a single unit still moves the step.
+    EXPECT_NEAR(static_cast<double>(ft2_step(4608 - 768, true)),
+                2.0 * static_cast<double>(ft2_step(4608, true)), 2.0);
+    EXPECT_GT(ft2_step(4607, true), ft2_step(4608, true));
+    EXPECT_GT(ft2_step(30000, false), 0u);
+    // Period 0 stands the voice still; linear periods past 9216 wrap to under a hertz.
+    EXPECT_EQ(ft2_step(0, true), 0u);
+    EXPECT_EQ(ft2_step(0, false), 0u);
+    EXPECT_LT(ft2_step(9300, true), static_cast<uint64_t>(ONE / 44100.0));
+    EXPECT_GT(ft2_step(9216, true), static_cast<uint64_t>(100.0 / 44100.0 * ONE));
+}
+
+TEST_F(Ft2StepTest, SetterWritesTheStepAndItsHertz)
+{
+    voice_set_step(2, ft2_step(1712, false));
+    const Voice& v = voice_pool()[2];
+    EXPECT_EQ(v.step, 0u);
+    EXPECT_EQ((uint64_t{v.step} << 32 | v.step_frac), ft2_step(1712, false));
+    EXPECT_NEAR(v.frequency, 8363, 1);  // the step in hertz, rounded down
+    // A step of a few units of period stops at 16 frames.
+    voice_set_step(2, ft2_step(1, false));
+    EXPECT_EQ(v.step, 16u);
+    EXPECT_EQ(v.step_frac, 0u);
+    voice_set_step(2, 0);
+    EXPECT_EQ(v.frequency, 0);
+}
+
+}  // namespace
+}  // namespace player

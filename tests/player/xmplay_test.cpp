@@ -198,6 +198,27 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"PatternLoopIsNoEnd", {{0, 0, player::EFFECT_EXTENDED, 0x60}, {0, 1, player::EFFECT_EXTENDED, 0x62}}, 1, 2 + 2 + 8}),
     [](const testing::TestParamInfo<EndCase>& param) { return std::string(param.param.name); });
 
+// By FT2's rules a jump back to an order not played yet goes on, as the FT2-faithful players
+// time it; the show's rules end at any jump back. Order 0 jumps to 2, 2 back to 1, and 1
+// plays into 2 again, whose jump back to 1 now repeats.
+TEST(SongEnd, JumpBackToAnOrderNotYetPlayedGoesOnByFt2sRules)
+{
+    xmwriter::Module module = test_support::song_module(3, 8, 3);
+    module.patterns[0].at(2, 3, module.channels) = {0, 0, 0, player::EFFECT_POSITION_JUMP, 2};
+    module.patterns[2].at(3, 3, module.channels) = {0, 0, 0, player::EFFECT_POSITION_JUMP, 1};
+    for (const auto& [rules, end_rows] : {std::pair{player::Rules::FT2, uint64_t{3 + 4 + 8 + 4}},
+                                          std::pair{player::Rules::SHOW, uint64_t{3 + 4}}}) {
+        player::Song* song = test_support::load_module(xmwriter::write(module), rules);
+        ASSERT_NE(song, nullptr);
+        const offline::RenderResult result =
+            offline::render_song(song, 44100, 44100 * 60, true, true, nullptr, nullptr);
+        EXPECT_TRUE(result.ended);
+        EXPECT_EQ(result.frames, end_rows * 3 * TICK)
+            << (rules == player::Rules::FT2 ? "ft2" : "show");
+        player::song_free(song);
+    }
+}
+
 TEST(SongEnd, SecondsPlayOnPastTheEnd)
 {
     player::Song* song = test_support::load_module(xmwriter::write(test_support::song_module(1, 4, 3)));

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "player/mixer/output.h"
+#include "player/player.h"
 
 namespace offline {
 
@@ -33,6 +34,7 @@ struct Watch {
     std::atomic<bool> ended{false};
     std::atomic<uint64_t> end_frame{0};
     std::atomic<uint64_t> end_heard{0};
+    std::array<bool, 256> played{};  // orders that have started a row
     std::array<HeardRow, HEARD_ROWS> heard;
     std::atomic<uint64_t> heard_count{0};
 };
@@ -62,7 +64,14 @@ void watched_tick(player::Song* song)
     const int32_t row = song->row.load(std::memory_order_relaxed);
     // The order only falls back, or is set again to itself, through a jump, a break past the
     // last order or the restart after the last one.
-    const bool went_back = order < previous_order || (order == previous_order && jump_order >= 0);
+    bool went_back = order < previous_order || (order == previous_order && jump_order >= 0);
+    // By FT2's rules the song goes on through a jump back to an order it has not played yet,
+    // as FT2-faithful players time it; the show's rules keep their length.
+    if (player::song_rules(song) == player::Rules::FT2 && order >= 0 && order < 256 &&
+        !watch.played[static_cast<size_t>(order)]) {
+        went_back = false;
+    }
+    if (order >= 0 && order < 256) watch.played[static_cast<size_t>(order)] = true;
     if (watch.row_started && !watch.ended.load(std::memory_order_relaxed) && (looped || went_back)) {
         watch.end_frame.store(mixed - watch.first_frame, std::memory_order_relaxed);
         watch.end_heard.store(heard, std::memory_order_relaxed);
@@ -91,6 +100,7 @@ void watch_song(player::Song* song, bool record_rows)
     watch.record_rows = record_rows;
     watch.rows.clear();
     watch.row_started = false;
+    watch.played.fill(false);
     watch.first_frame = 0;
     watch.began.store(false);
     watch.start_heard.store(0);
