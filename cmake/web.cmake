@@ -1,0 +1,33 @@
+# web.cmake -- the browser build (toolchain cmake/emscripten.cmake): the show and the player as
+# WebAssembly with the pages that host them, into one static folder. Tests, benchmarks and
+# fuzzing run in the native build.
+
+# No threads: the sound opens without its mixing thread and the page fills the chunks. No
+# -msse2 either: the mixer's portable path is the one the browser runs.
+set(QUORBELA_WEB_SITE "${CMAKE_BINARY_DIR}/site" CACHE PATH
+  "The folder the pages, scripts and wasm files go to")
+
+# assetgen runs at build time, so it has to run here: the native build's is handed in.
+set(QUORBELA_HOST_ASSETGEN "" CACHE FILEPATH "assetgen built for the build machine")
+if(NOT EXISTS "${QUORBELA_HOST_ASSETGEN}")
+  message(FATAL_ERROR "The browser build runs the build machine's assetgen: configure with "
+                      "-DQUORBELA_HOST_ASSETGEN=<native build>/tools/assetgen/assetgen "
+                      "(make web does this)")
+endif()
+# std::thread compiles without -pthread but aborts when started: nothing here starts one, and
+# -pthread would need cross-origin isolation headers from every server.
+add_library(Threads::Threads INTERFACE IMPORTED)
+
+add_executable(assetgen IMPORTED)
+set_target_properties(assetgen PROPERTIES IMPORTED_LOCATION "${QUORBELA_HOST_ASSETGEN}")
+
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${QUORBELA_WEB_SITE})
+
+add_subdirectory(player)
+add_subdirectory(platform)
+add_subdirectory(render)
+add_subdirectory(shell)
+add_subdirectory(assets)
+add_subdirectory(tools/offline)
+add_subdirectory(tools/xmplay)
+add_subdirectory(tools/web)
