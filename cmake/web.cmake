@@ -4,6 +4,11 @@
 
 # No threads: the sound opens without its mixing thread and the page fills the chunks. No
 # -msse2 either: the mixer's portable path is the one the browser runs.
+# WebAssembly's 128-bit vectors, for the compiler's vectorised loops (the frame passes, the
+# mixer's portable path): integer lanes and IEEE float lanes give the same bits as the scalar
+# code, which the frame and sound checks hold it to.
+add_compile_options(-msimd128)
+
 set(QUORBELA_WEB_SITE "${CMAKE_BINARY_DIR}/site" CACHE PATH
   "The folder the pages, scripts and wasm files go to")
 
