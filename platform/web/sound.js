@@ -8,9 +8,11 @@
 'use strict';
 
 class QuorbelaSound {
-  // recordSeconds: keep the first seconds played (recording()), for checks.
-  constructor({rate = 44100, recordSeconds = 0} = {}) {
+  // recordSeconds: keep the first seconds played (recording()), for checks; worklet: false
+  // plays through the ScriptProcessor even where there is an AudioWorklet.
+  constructor({rate = 44100, recordSeconds = 0, worklet = true} = {}) {
     this.rate = rate;
+    this.useWorklet = worklet;
     this.recordFrames = Math.round(recordSeconds * rate);
     this.context = null;
     this.kind = 'none';  // 'worklet', 'script-processor' or 'none'
@@ -29,7 +31,7 @@ class QuorbelaSound {
       console.warn('no Web Audio at ' + this.rate + ' Hz: ' + error);
       return this.kind;
     }
-    if (this.context.audioWorklet) {
+    if (this.context.audioWorklet && this.useWorklet) {
       try {
         await this.context.audioWorklet.addModule(new URL('sound-worklet.js', document.baseURI).href);
         this.kind = 'worklet';

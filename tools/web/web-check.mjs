@@ -308,6 +308,43 @@ async function checkRealTime(browser, base) {
   }
 }
 
+// Where there is no AudioWorklet the ScriptProcessor plays the ring; where there is no Web
+// Audio the show runs silent, and Escape moves it on.
+async function checkSoundFallbacks(browser, base) {
+  const page = await browser.open(`${base}/index.html?autostart&sound=script-processor`);
+  try {
+    await page.waitFor(`window.quorbela && quorbela.state === 'running' && quorbela.frames > 0`, 30, 'the show starting');
+    const first = await page.evaluate('quorbela.sound.position()');
+    await sleep(2000);
+    const kind = await page.evaluate('quorbela.soundKind');
+    const bytes = await page.evaluate('quorbela.sound.position()') - first;
+    const seconds = bytes / 4 / 44100;
+    report(kind === 'script-processor' && seconds > 1.5, 'the ScriptProcessor fallback plays',
+           `${kind}, ${seconds.toFixed(2)} s in 2 s`);
+  } catch (error) {
+    report(false, 'the ScriptProcessor fallback plays', error.message);
+  } finally {
+    await page.close();
+  }
+  const silent = await browser.open(`${base}/index.html?autostart&sound=none`);
+  try {
+    await silent.waitFor(`window.quorbela && quorbela.state === 'running' && quorbela.frames > 0`, 30, 'the show starting');
+    await sleep(1000);
+    const before = await silent.evaluate('quorbela.scene');
+    await silent.key('rawKeyDown', 'Escape', 'Escape', 27);
+    await silent.key('keyUp', 'Escape', 'Escape', 27);
+    const after = await silent.waitFor(`quorbela.scene !== ${JSON.stringify(before)} && quorbela.scene`, 5,
+                                       'a scene change').catch(() => before);
+    const frames = await silent.evaluate('quorbela.frames');
+    report(before === '1' && after !== before && frames > 50, 'without Web Audio the show runs silent and Escape moves it on',
+           `scene ${before} to ${after}, ${frames} frames`);
+  } catch (error) {
+    report(false, 'without Web Audio the show runs silent', error.message);
+  } finally {
+    await silent.close();
+  }
+}
+
 async function setFile(page, path) {
   const {root} = await page.send('DOM.getDocument');
   const {nodeId} = await page.send('DOM.querySelector', {nodeId: root.nodeId, selector: '#file'});
@@ -370,6 +407,7 @@ try {
   browser = await Browser.start();
   const wanted = options.checks.split(',');
   if (wanted.includes('real-time')) await checkRealTime(browser, base);
+  if (wanted.includes('real-time')) await checkSoundFallbacks(browser, base);
   if (wanted.includes('player')) await checkPlayer(browser, base);
   if (wanted.includes('frames')) await checkFrameHashes(browser, base);
 } catch (error) {
