@@ -123,7 +123,7 @@ int main(int argc, char** argv)
 
     shell::DemoSetup setup;
     setup.offline_sound = true;  // no threads here: this program fills the chunks
-    (void)gentle;  // GENTLE: setup.gentle = gentle;  (once shell::DemoSetup has the field)
+    setup.gentle = gentle;
     if (checking) {
         platform::audio_set_device(platform::virtual_audio_device());
         platform::web::script_keyboard(true);
