@@ -233,6 +233,24 @@ async function checkFrameHashes(browser, base) {
              : `${got.length} frames in the page, ${expected.length} in the capture`);
 }
 
+// The start screen waits for a gesture and warns first.
+async function checkStartScreen(browser, base) {
+  const page = await browser.open(`${base}/index.html`);
+  try {
+    const text = await page.waitFor(`window.quorbela && quorbela.state === 'waiting' &&
+                                      document.getElementById('start').innerText`, 30, 'the start screen');
+    await sleep(300);
+    const frames = await page.evaluate('quorbela.frames');
+    await page.screenshot(join(out, 'start.png'));
+    report(/Click or press a key to start/.test(text) && /Photosensitivity warning: .*\?gentle/s.test(text) && frames === 0,
+           'the show waits on its start screen, with the photosensitivity warning', `${frames} frames before the click`);
+  } catch (error) {
+    report(false, 'the start screen', error.message);
+  } finally {
+    await page.close();
+  }
+}
+
 // The show in real time with its sound, as someone watching it.
 async function checkRealTime(browser, base) {
   const page = await browser.open(`${base}/index.html?autostart&record=${options.showSeconds + 8}`);
@@ -406,6 +424,7 @@ let browser = null;
 try {
   browser = await Browser.start();
   const wanted = options.checks.split(',');
+  if (wanted.includes('real-time')) await checkStartScreen(browser, base);
   if (wanted.includes('real-time')) await checkRealTime(browser, base);
   if (wanted.includes('real-time')) await checkSoundFallbacks(browser, base);
   if (wanted.includes('player')) await checkPlayer(browser, base);
