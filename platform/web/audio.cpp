@@ -46,7 +46,9 @@ bool web_open(int32_t rate, const uint8_t* ring, uint32_t ring_bytes) {
   return true;
 }
 
-uint64_t web_position() { return state.ring != nullptr ? static_cast<uint64_t>(web_sound_position()) : 0; }
+uint64_t web_position() {
+  return state.ring != nullptr ? static_cast<uint64_t>(web_sound_position()) : 0;
+}
 
 void web_reset() {
   if (state.ring != nullptr) web_sound_pause(1);
@@ -73,7 +75,9 @@ void web::sound_send_changes() {
   if (state.ring == nullptr) return;
   audio_ring_acquire();
   send_ring_changes(state.ring, state.mirror.data(), state.ring_bytes, COMPARE_BLOCK,
-                    [](uint32_t offset, uint32_t length) { web_sound_write(offset, state.ring + offset, length); });
+                    [](uint32_t offset, uint32_t length) {
+                      web_sound_write(offset, state.ring + offset, length);
+                    });
 }
 
 void web::sound_pause(bool paused) {

@@ -16,7 +16,7 @@ void web_keyboard_open();
 
 // Sound (Module.sound, platform/web/sound.js)
 int web_sound_open(int32_t rate, uint32_t ring_bytes);  // 0: no sound
-double web_sound_position();                             // bytes played since open
+double web_sound_position();                            // bytes played since open
 void web_sound_write(uint32_t offset, const uint8_t* bytes, uint32_t length);
 void web_sound_pause(int paused);
 void web_sound_close();

@@ -5,7 +5,8 @@ namespace platform::web {
 
 void rgb565_to_rgba(const uint8_t* source, uint8_t* destination, uint32_t pixels) {
   for (uint32_t i = 0; i < pixels; ++i) {
-    const uint32_t p = static_cast<uint32_t>(source[2 * i]) | static_cast<uint32_t>(source[2 * i + 1]) << 8;
+    const uint32_t p =
+        static_cast<uint32_t>(source[2 * i]) | static_cast<uint32_t>(source[2 * i + 1]) << 8;
     const uint32_t r = p >> 11;
     const uint32_t g = (p >> 5) & 63;
     const uint32_t b = p & 31;

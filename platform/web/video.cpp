@@ -110,7 +110,8 @@ void video_present() {
   backend::frame_copy_to(video.back_buffer.data(), video.row_bytes, video.row_bytes, video.height);
   video_blit();
   if (video.hook != nullptr) {
-    video.hook(video.back_buffer.data(), static_cast<uint32_t>(video.back_buffer.size()), video.frames);
+    video.hook(video.back_buffer.data(), static_cast<uint32_t>(video.back_buffer.size()),
+               video.frames);
   }
   ++video.frames;
   video.left_present = emscripten_get_now();

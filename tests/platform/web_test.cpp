@@ -20,18 +20,30 @@ using platform::web::pc_scan_code;
 // extended keys (bit 7) are where a mix-up with their main-block twins would show.
 TEST(WebKeysTest, NamedKeysGiveTheirScanCodes) {
   const std::pair<const char*, uint8_t> keys[] = {
-      {"Escape", platform::KEY_ESCAPE},         {"Digit1", platform::KEY_1},
-      {"Digit0", platform::KEY_0},              {"KeyQ", platform::KEY_Q},
-      {"Enter", platform::KEY_RETURN},          {"ControlLeft", platform::KEY_LEFT_CONTROL},
-      {"KeyA", platform::KEY_A},                {"ShiftLeft", platform::KEY_LEFT_SHIFT},
-      {"KeyZ", platform::KEY_Z},                {"Space", platform::KEY_SPACE},
-      {"F1", platform::KEY_F1},                 {"F10", platform::KEY_F10},
-      {"F11", platform::KEY_F11},               {"F12", platform::KEY_F12},
-      {"NumpadEnter", platform::KEY_NUMPAD_ENTER}, {"ControlRight", platform::KEY_RIGHT_CONTROL},
-      {"NumpadDivide", platform::KEY_NUMPAD_DIVIDE}, {"AltRight", platform::KEY_RIGHT_ALT},
-      {"Home", platform::KEY_HOME},             {"ArrowUp", platform::KEY_UP},
-      {"ArrowLeft", platform::KEY_LEFT},        {"ArrowRight", platform::KEY_RIGHT},
-      {"ArrowDown", platform::KEY_DOWN},        {"Delete", platform::KEY_DELETE},
+      {"Escape", platform::KEY_ESCAPE},
+      {"Digit1", platform::KEY_1},
+      {"Digit0", platform::KEY_0},
+      {"KeyQ", platform::KEY_Q},
+      {"Enter", platform::KEY_RETURN},
+      {"ControlLeft", platform::KEY_LEFT_CONTROL},
+      {"KeyA", platform::KEY_A},
+      {"ShiftLeft", platform::KEY_LEFT_SHIFT},
+      {"KeyZ", platform::KEY_Z},
+      {"Space", platform::KEY_SPACE},
+      {"F1", platform::KEY_F1},
+      {"F10", platform::KEY_F10},
+      {"F11", platform::KEY_F11},
+      {"F12", platform::KEY_F12},
+      {"NumpadEnter", platform::KEY_NUMPAD_ENTER},
+      {"ControlRight", platform::KEY_RIGHT_CONTROL},
+      {"NumpadDivide", platform::KEY_NUMPAD_DIVIDE},
+      {"AltRight", platform::KEY_RIGHT_ALT},
+      {"Home", platform::KEY_HOME},
+      {"ArrowUp", platform::KEY_UP},
+      {"ArrowLeft", platform::KEY_LEFT},
+      {"ArrowRight", platform::KEY_RIGHT},
+      {"ArrowDown", platform::KEY_DOWN},
+      {"Delete", platform::KEY_DELETE},
   };
   for (const auto& [code, scan_code] : keys) EXPECT_EQ(pc_scan_code(code), scan_code) << code;
 }
@@ -65,8 +77,11 @@ std::vector<uint8_t> rgba_of(uint16_t pixel) {
 
 TEST(WebPixelsTest, PrimariesBlackAndWhite) {
   const std::pair<uint16_t, std::vector<uint8_t>> cases[] = {
-      {0x0000, {0, 0, 0, 255}},     {0xFFFF, {255, 255, 255, 255}}, {0xF800, {255, 0, 0, 255}},
-      {0x07E0, {0, 255, 0, 255}},   {0x001F, {0, 0, 255, 255}},
+      {0x0000, {0, 0, 0, 255}},
+      {0xFFFF, {255, 255, 255, 255}},
+      {0xF800, {255, 0, 0, 255}},
+      {0x07E0, {0, 255, 0, 255}},
+      {0x001F, {0, 0, 255, 255}},
       // Half intensity: 16 << 3 | 16 >> 2 = 132 for the 5-bit channels, 32 << 2 | 32 >> 4 = 130
       // for green.
       {0x8410, {132, 130, 132, 255}},
@@ -102,7 +117,8 @@ TEST(WebPixelsTest, ConvertsEveryPixelOfARow) {
   platform::web::rgb565_to_rgba(source.data(), out.data(), 320);
   for (size_t i = 0; i < 320; ++i) {
     const uint16_t pixel = static_cast<uint16_t>(source[2 * i] | source[2 * i + 1] << 8);
-    EXPECT_EQ(std::vector<uint8_t>(out.begin() + 4 * i, out.begin() + 4 * i + 4), rgba_of(pixel)) << i;
+    EXPECT_EQ(std::vector<uint8_t>(out.begin() + 4 * i, out.begin() + 4 * i + 4), rgba_of(pixel))
+        << i;
   }
   // Nothing past the last pixel.
   for (size_t i = 4 * 320; i < out.size(); ++i) EXPECT_EQ(out[i], 0xEE);
@@ -113,10 +129,13 @@ struct Sent {
   bool operator==(const Sent&) const = default;
 };
 
-std::vector<Sent> send_changes(const std::vector<uint8_t>& ring, std::vector<uint8_t>& mirror, uint32_t block) {
+std::vector<Sent> send_changes(const std::vector<uint8_t>& ring, std::vector<uint8_t>& mirror,
+                               uint32_t block) {
   std::vector<Sent> sent;
-  platform::web::send_ring_changes(ring.data(), mirror.data(), static_cast<uint32_t>(ring.size()), block,
-                                   [&sent](uint32_t offset, uint32_t length) { sent.push_back({offset, length}); });
+  platform::web::send_ring_changes(ring.data(), mirror.data(), static_cast<uint32_t>(ring.size()),
+                                   block, [&sent](uint32_t offset, uint32_t length) {
+                                     sent.push_back({offset, length});
+                                   });
   return sent;
 }
 
@@ -164,12 +183,11 @@ TEST(WebRingChangesTest, DeviceCopyFollowsTheRing) {
     for (uint32_t i = 0; i < CHUNK_BYTES; ++i) {
       ring[chunk * CHUNK_BYTES + i] = silent ? 0 : static_cast<uint8_t>(random());
     }
-    platform::web::send_ring_changes(ring.data(), mirror.data(), RING_BYTES, 512,
-                                     [&](uint32_t offset, uint32_t length) {
-                                       ASSERT_LE(offset + length, RING_BYTES);
-                                       std::copy(ring.begin() + offset, ring.begin() + offset + length,
-                                                 device.begin() + offset);
-                                     });
+    platform::web::send_ring_changes(
+        ring.data(), mirror.data(), RING_BYTES, 512, [&](uint32_t offset, uint32_t length) {
+          ASSERT_LE(offset + length, RING_BYTES);
+          std::copy(ring.begin() + offset, ring.begin() + offset + length, device.begin() + offset);
+        });
     ASSERT_EQ(device, ring) << "after fill " << fill;
   }
 }

@@ -71,11 +71,11 @@ uint64_t elapsed_frames()
 void pump_sound()
 {
     if (web.state != State::PLAYING) return;
-    while (player::sound_fill_pass()) {
-    }
+    while (player::sound_fill_pass()) {}
     platform::web::sound_send_changes();
     // Without the loop the song ends where it would start over, as xmplay's does.
-    if (!web.loop && offline::song_ended() && device_frame() >= offline::song_end_heard_frame()) stop_playing();
+    if (!web.loop && offline::song_ended() && device_frame() >= offline::song_end_heard_frame())
+        stop_playing();
 }
 
 void format_time(char* out, size_t size, uint64_t frames)
@@ -84,7 +84,8 @@ void format_time(char* out, size_t size, uint64_t frames)
     std::snprintf(out, size, "%" PRIu64 ":%02" PRIu64, seconds / 60, seconds % 60);
 }
 
-constexpr const char* NOTE_NAMES[12] = {"C-", "C#", "D-", "D#", "E-", "F-", "F#", "G-", "G#", "A-", "A#", "B-"};
+constexpr const char* NOTE_NAMES[12] = {"C-", "C#", "D-", "D#", "E-", "F-",
+                                        "F#", "G-", "G#", "A-", "A#", "B-"};
 
 // One cell as a tracker shows it: note, instrument, volume column, effect.
 std::string cell_text(const player::Cell& cell)
@@ -93,10 +94,12 @@ std::string cell_text(const player::Cell& cell)
     if (cell.note == player::NOTE_KEY_OFF) {
         std::snprintf(note, sizeof note, "===");
     } else if (cell.note >= 1 && cell.note <= 96) {
-        std::snprintf(note, sizeof note, "%s%d", NOTE_NAMES[(cell.note - 1) % 12], (cell.note - 1) / 12);
+        std::snprintf(note, sizeof note, "%s%d", NOTE_NAMES[(cell.note - 1) % 12],
+                      (cell.note - 1) / 12);
     }
     char instrument[3] = "..";
-    if (cell.instrument != 0) std::snprintf(instrument, sizeof instrument, "%02X", cell.instrument & 0xFF);
+    if (cell.instrument != 0)
+        std::snprintf(instrument, sizeof instrument, "%02X", cell.instrument & 0xFF);
     // The volume column: a volume 00..40, or a command letter and its nibble.
     char volume[3] = "..";
     const uint8_t v = cell.volume;
@@ -108,8 +111,9 @@ std::string cell_text(const player::Cell& cell)
     }
     char effect[4] = "...";
     if (cell.effect != 0 || cell.parameter != 0) {
-        const char letter = cell.effect < 10 ? static_cast<char>('0' + cell.effect)
-                                             : cell.effect < 36 ? static_cast<char>('A' + cell.effect - 10) : '?';
+        const char letter = cell.effect < 10   ? static_cast<char>('0' + cell.effect)
+                            : cell.effect < 36 ? static_cast<char>('A' + cell.effect - 10)
+                                               : '?';
         std::snprintf(effect, sizeof effect, "%c%02X", letter, cell.parameter);
     }
     return std::string(note) + " " + instrument + " " + volume + " " + effect;
@@ -140,7 +144,8 @@ EMSCRIPTEN_KEEPALIVE int web_player_load(const uint8_t* bytes, uint32_t size, co
     }
     // The length from an offline render: fast, and the same song to the frame.
     const uint64_t cap = static_cast<uint64_t>(offline::MAX_SECONDS) * RATE;
-    web.length_frames = offline::render_song(web.song, RATE, cap, true, false, nullptr, nullptr).frames;
+    web.length_frames =
+        offline::render_song(web.song, RATE, cap, true, false, nullptr, nullptr).frames;
     web.state = State::STOPPED;
     return 1;
 }
@@ -155,11 +160,12 @@ EMSCRIPTEN_KEEPALIVE const char* web_player_info()
     if (web.song == nullptr) return answer("null");
     const player::Song* s = web.song;
     char text[512];
-    std::snprintf(text, sizeof text,
-                  ",\"channels\":%d,\"instruments\":%d,\"patterns\":%d,\"orders\":%d,\"speed\":%d,\"bpm\":%d,"
-                  "\"length\":%.3f}",
-                  s->channel_count, s->instrument_count, web.module.patterns, s->song_length, s->default_speed,
-                  s->default_bpm, static_cast<double>(web.length_frames) / RATE);
+    std::snprintf(
+        text, sizeof text,
+        ",\"channels\":%d,\"instruments\":%d,\"patterns\":%d,\"orders\":%d,\"speed\":%d,\"bpm\":%d,"
+        "\"length\":%.3f}",
+        s->channel_count, s->instrument_count, web.module.patterns, s->song_length,
+        s->default_speed, s->default_bpm, static_cast<double>(web.length_frames) / RATE);
     return answer("{\"title\":" + xmplay::json_string(web.module.name) + text);
 }
 
@@ -231,12 +237,13 @@ EMSCRIPTEN_KEEPALIVE const char* web_player_status()
     format_time(now, sizeof now, elapsed);
     format_time(length, sizeof length, web.length_frames);
     char text[320];
-    std::snprintf(text, sizeof text,
-                  "{\"state\":\"%s\",\"order\":%d,\"orders\":%d,\"pattern\":%d,\"row\":%d,\"rows\":%d,"
-                  "\"time\":\"%s\",\"length\":\"%s\",\"seconds\":%.3f,\"underruns\":%" PRIu64 "}",
-                  STATES[static_cast<int>(web.state)], heard ? order : -1,
-                  web.song != nullptr ? web.song->song_length : 0, pattern, heard ? row : -1, rows, now, length,
-                  static_cast<double>(elapsed) / RATE, player::sound_underruns());
+    std::snprintf(
+        text, sizeof text,
+        "{\"state\":\"%s\",\"order\":%d,\"orders\":%d,\"pattern\":%d,\"row\":%d,\"rows\":%d,"
+        "\"time\":\"%s\",\"length\":\"%s\",\"seconds\":%.3f,\"underruns\":%" PRIu64 "}",
+        STATES[static_cast<int>(web.state)], heard ? order : -1,
+        web.song != nullptr ? web.song->song_length : 0, pattern, heard ? row : -1, rows, now,
+        length, static_cast<double>(elapsed) / RATE, player::sound_underruns());
     return answer(text);
 }
 
@@ -260,7 +267,8 @@ EMSCRIPTEN_KEEPALIVE const char* web_player_rows(int order, int row, int around)
         text += number;
         for (int c = 0; c < s->channel_count; ++c) {
             text += "|";
-            text += cell_text(pattern.cells[static_cast<size_t>(r) * static_cast<size_t>(s->channel_count) + c]);
+            text += cell_text(
+                pattern.cells[static_cast<size_t>(r) * static_cast<size_t>(s->channel_count) + c]);
         }
         text += "\n";
     }
@@ -280,10 +288,11 @@ EMSCRIPTEN_KEEPALIVE const char* web_player_render()
         return true;
     };
     const uint64_t cap = static_cast<uint64_t>(offline::MAX_SECONDS) * RATE;
-    const offline::RenderResult result = offline::render_song(web.song, RATE, cap, true, false, sink, nullptr);
+    const offline::RenderResult result =
+        offline::render_song(web.song, RATE, cap, true, false, sink, nullptr);
     char text[96];
-    std::snprintf(text, sizeof text, "{\"frames\":%" PRIu64 ",\"hash\":\"%016" PRIx64 "\"}", result.frames,
-                  platform::frame_hash(pcm.data(), pcm.size()));
+    std::snprintf(text, sizeof text, "{\"frames\":%" PRIu64 ",\"hash\":\"%016" PRIx64 "\"}",
+                  result.frames, platform::frame_hash(pcm.data(), pcm.size()));
     return answer(text);
 }
 

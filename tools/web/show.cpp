@@ -43,17 +43,16 @@ struct SceneTime {
 };
 
 struct Check {
-    uint64_t frames = 0;             // frames to log
-    uint64_t escape_from = NEVER;    // Escape is down from the poll after this many frames
+    uint64_t frames = 0;           // frames to log
+    uint64_t escape_from = NEVER;  // Escape is down from the poll after this many frames
     int16_t heard[2 * RATE / CAPTURE_FPS + 2] = {};
-    std::vector<SceneTime> scenes;   // what drawing each scene's frames took
+    std::vector<SceneTime> scenes;  // what drawing each scene's frames took
 };
 Check check;
 
 void pump_sound()
 {
-    while (player::sound_fill_pass()) {
-    }
+    while (player::sound_fill_pass()) {}
     platform::web::sound_send_changes();
 }
 
@@ -73,7 +72,8 @@ void after_check_frame(const uint8_t* pixels, uint32_t bytes, uint64_t index)
             check.scenes.back().drawing_ms += platform::web::drawing_ms();
         }
     }
-    const auto count = static_cast<uint32_t>((index + 1) * RATE / CAPTURE_FPS - index * RATE / CAPTURE_FPS);
+    const auto count =
+        static_cast<uint32_t>((index + 1) * RATE / CAPTURE_FPS - index * RATE / CAPTURE_FPS);
     offline::play_device(count, check.heard);
     // Past the frames asked for, Escape held runs the rest of the show out a frame a scene.
     if (index + 1 >= check.escape_from || index + 1 >= check.frames) {
@@ -92,7 +92,8 @@ void live_scene_begins(const char* scene)
 void check_scene_begins(const char* scene)
 {
     check.scenes.push_back({scene, 0, 0});
-    if (std::strcmp(scene, "8") == 0) check.escape_from = platform::web::frames_presented() + LAST_SCENE_FRAMES;
+    if (std::strcmp(scene, "8") == 0)
+        check.escape_from = platform::web::frames_presented() + LAST_SCENE_FRAMES;
 }
 
 bool parse_count(const char* text, uint64_t& count)
@@ -111,7 +112,8 @@ int main(int argc, char** argv)
     bool checking = false;
     bool gentle = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--check") == 0 && i + 1 < argc && parse_count(argv[i + 1], check.frames)) {
+        if (std::strcmp(argv[i], "--check") == 0 && i + 1 < argc &&
+            parse_count(argv[i + 1], check.frames)) {
             checking = true;
             ++i;
         } else if (std::strcmp(argv[i], "--gentle") == 0) {
@@ -139,8 +141,10 @@ int main(int argc, char** argv)
     platform::web::set_sound_pump(nullptr);
     if (checking) {
         for (const SceneTime& scene : check.scenes) {
-            std::printf("scene %s: %" PRIu64 " frames, %.3f ms per frame\n", scene.scene.c_str(), scene.frames,
-                        scene.frames > 0 ? scene.drawing_ms / static_cast<double>(scene.frames) : 0.0);
+            std::printf(
+                "scene %s: %" PRIu64 " frames, %.3f ms per frame\n", scene.scene.c_str(),
+                scene.frames,
+                scene.frames > 0 ? scene.drawing_ms / static_cast<double>(scene.frames) : 0.0);
         }
         std::printf("check done\n");
     }
