@@ -36,3 +36,9 @@ add_subdirectory(assets)
 add_subdirectory(tools/offline)
 add_subdirectory(tools/xmplay)
 add_subdirectory(tools/web)
+
+# The scenes timed in WebAssembly, run under node (bench/web_scene_bench.cpp).
+add_executable(web_scene_bench bench/web_scene_bench.cpp)
+target_link_libraries(web_scene_bench PRIVATE quorbela_shell quorbela_platform_headless)
+set_target_properties(web_scene_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+target_link_options(web_scene_bench PRIVATE -O3 "SHELL:-s ENVIRONMENT=node" "SHELL:-s ALLOW_MEMORY_GROWTH=1")
