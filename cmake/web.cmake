@@ -8,6 +8,9 @@
 # mixer's portable path): integer lanes and IEEE float lanes give the same bits as the scalar
 # code, which the frame and sound checks hold it to.
 add_compile_options(-msimd128)
+# Everything is linked into one module: position-independent code would only reach every
+# global through the module's base address.
+set(CMAKE_POSITION_INDEPENDENT_CODE OFF)
 
 set(QUORBELA_WEB_SITE "${CMAKE_BINARY_DIR}/site" CACHE PATH
   "The folder the pages, scripts and wasm files go to")
