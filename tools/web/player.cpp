@@ -129,7 +129,9 @@ EMSCRIPTEN_KEEPALIVE int web_player_load(const uint8_t* bytes, uint32_t size, co
 {
     stop_playing();
     if (web.song != nullptr) player::song_free(web.song);
+    const bool loop = web.loop;  // the page's setting, whatever file comes
     web = WebPlayer{};
+    web.loop = loop;
     const std::string name = file_name != nullptr ? file_name : "module";
     std::string reason;
     if (!xmplay::module_from_bytes(std::vector<uint8_t>(bytes, bytes + size), web.module, reason)) {
