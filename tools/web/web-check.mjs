@@ -408,6 +408,8 @@ async function checkPlayer(browser, base) {
     ];
     for (const [name, bytes, wanted] of damaged) {
       writeFileSync(join(out, name), bytes);
+      // The last file's message goes first, so that only this file's can be read below.
+      await page.evaluate(`document.getElementById('message').textContent = ''`);
       await setFile(page, join(out, name));
       const message = await page.waitFor(
           `!quorbelaPlayer.state.loaded && document.getElementById('message').className === 'error' &&
