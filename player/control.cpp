@@ -77,6 +77,7 @@ bool song_start(Song* song)
     song->tick_samples_left = 0;
     song->tick = 0;
     song->pattern_delay = 0;
+    song->loop_row_left = 0;
     song->song_looped = 0;
     song_set_bpm(song, song->default_bpm);
 
@@ -84,6 +85,7 @@ bool song_start(Song* song)
         song->channels = new (std::nothrow) Channel[static_cast<size_t>(song->channel_count)]{};
         if (song->channels == nullptr) return false;
         song_bind_voices(song);
+        replay_start(song);
     }
     list_insert_before(song, playing_list_head());
     song->playing = 1;

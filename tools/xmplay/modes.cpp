@@ -50,12 +50,12 @@ int run_info(player::Song* song, const ModuleFile& module, const Options& option
     const uint64_t frames = song_frames(song, options);
     std::printf("{\"name\":%s,\"channels\":%d,\"patterns\":%d,\"instruments\":%d,\"orders\":%d,"
                 "\"restart\":%d,\"speed\":%d,\"bpm\":%d,\"linear\":%s,\"bytes\":%zu,"
-                "\"duration_s\":%.3f}\n",
+                "\"rules\":\"%s\",\"duration_s\":%.3f}\n",
                 json_string(module.name).c_str(), song->channel_count, module.patterns,
                 song->instrument_count, song->song_length, song->restart_position,
                 song->default_speed, song->default_bpm,
                 (song->flags & player::FLAG_LINEAR) != 0 ? "true" : "false", module.bytes.size(),
-                static_cast<double>(frames) / options.rate);
+                rules_name(player::song_rules(song)), static_cast<double>(frames) / options.rate);
     return 0;
 }
 
