@@ -277,12 +277,15 @@ EMSCRIPTEN_KEEPALIVE const char* web_player_rows(int order, int row, int around)
     return answer(text);
 }
 
-// Renders the whole song as xmplay --wav does and names the sound by its frame count and the
-// 64-bit FNV-1a of its bytes (platform::frame_hash): {"frames", "hash"}. Stops the playing first.
-EMSCRIPTEN_KEEPALIVE const char* web_player_render()
+// Renders the whole song as xmplay --wav does, by FT2's rules (0) or the show's (1), and names
+// the sound by its frame count and the 64-bit FNV-1a of its bytes (platform::frame_hash):
+// {"frames", "hash"}. Stops the playing first; the song plays by its own rules again after.
+EMSCRIPTEN_KEEPALIVE const char* web_player_render(int show_rules)
 {
     if (web.song == nullptr) return answer("null");
     stop_playing();
+    const player::Rules rules = player::song_rules(web.song);
+    player::song_set_rules(web.song, show_rules != 0 ? player::Rules::SHOW : player::Rules::FT2);
     std::vector<uint8_t> pcm;
     const offline::PcmSink sink = [&pcm](const int16_t* frames, uint32_t count) {
         const auto* bytes = reinterpret_cast<const uint8_t*>(frames);
@@ -292,6 +295,7 @@ EMSCRIPTEN_KEEPALIVE const char* web_player_render()
     const uint64_t cap = static_cast<uint64_t>(offline::MAX_SECONDS) * RATE;
     const offline::RenderResult result =
         offline::render_song(web.song, RATE, cap, true, false, sink, nullptr);
+    player::song_set_rules(web.song, rules);
     char text[96];
     std::snprintf(text, sizeof text, "{\"frames\":%" PRIu64 ",\"hash\":\"%016" PRIx64 "\"}",
                   result.frames, platform::frame_hash(pcm.data(), pcm.size()));

@@ -9,6 +9,8 @@
 //
 // No thread fills the sound: after every frame, and whenever the device says it played on,
 // the player's own fill pass runs here and what it wrote goes to the device.
+#include <emscripten/emscripten.h>
+
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -106,6 +108,12 @@ bool parse_count(const char* text, uint64_t& count)
 }
 
 }  // namespace
+
+// Chunks the device played again because the page filled them too late (the page, for checks).
+extern "C" EMSCRIPTEN_KEEPALIVE uint32_t web_show_underruns()
+{
+    return static_cast<uint32_t>(player::sound_underruns());
+}
 
 int main(int argc, char** argv)
 {
