@@ -96,9 +96,13 @@ void song_bind_voices(Song* song)
 {
     if (song == nullptr || song->channels == nullptr) return;
     Voice* pool = voice_pool();
+    // The mixer sounds a song as its rules' player did: binding (at start and on every reopen
+    // of the sound) gives the voices the matching style.
+    const MixStyle style = song->rules == Rules::FT2 ? MixStyle::FT2 : MixStyle::SHOW;
     for (int32_t i = 0; i < song->channel_count; ++i) {
         song->channels[i].voice = pool != nullptr ? &pool[i] : nullptr;
         song->channels[i].voice_index = i;
+        voice_set_mix_style(i, style);
     }
 }
 

@@ -365,6 +365,7 @@ bool read_sample_data(Song* song, Reader& reader, Sample* sample, int32_t instru
     if (sample->loop_saved != LOOP_SAVED_NONE) data[loop_end] = static_cast<int16_t>(sample->loop_saved);
     sample->loop_saved = data[loop_end];
     data[loop_end] = sample->loop_kind == LOOP_PINGPONG ? data[loop_end - 1] : data[sample->loop_start];
+    sample_unroll_loop(sample);
     return true;
 }
 
@@ -534,6 +535,7 @@ void sample_free(Sample* sample)
     if (sample == nullptr || sample == &empty_sample) return;
     MixerExclusion exclusion;
     delete[] sample->data;
+    delete[] sample->unrolled;
     delete sample;
 }
 

@@ -67,6 +67,11 @@ struct Sample {
     uint8_t bits;          // 8 or 16 as in the file; 16 once loaded
     uint8_t loop_kind;     // LOOP_NONE, LOOP_FORWARD or LOOP_PINGPONG (0 for empty_sample)
     int8_t relative_note;
+    // A short loop (a ping-pong one there and back) repeated to at least UNROLLED_FRAMES
+    // frames and 8 more, so FT2 voices cross a loop end once in many cycles; null otherwise.
+    // The sample owns it (sample_unroll_loop, player/mixer/mixer.h).
+    int16_t* unrolled;
+    uint32_t unrolled_length;  // frames: a whole number of cycles
 };
 
 // Instrument::volume_type and panning_type bits.

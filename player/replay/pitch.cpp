@@ -85,8 +85,7 @@ Voice* pool_voice(int32_t voice_index)
 // A centred panning with the envelope at 64 asks for 256 (trace envelopes).
 void update_gains(Voice* voice)
 {
-    voice->gain_left = static_cast<uint8_t>((255 - voice->panning) * voice->volume / 255);
-    voice->gain_right = static_cast<uint8_t>(voice->panning * voice->volume / 255);
+    voice_update_gains(voice);
 }
 
 // 16.16 slope between two points; 0 for points on the same tick.
