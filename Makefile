@@ -79,7 +79,7 @@ pictures: build
 	done
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-tsan $(BUILD)-clang $(WIN32_BUILD)
+	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-tsan $(BUILD)-clang $(WIN32_BUILD) $(WEB_BUILD) $(WEB_SITE)
 
 # The 32-bit Windows programs, cross-built with mingw-w64: $(WIN32_BUILD)/quorbela.exe and
 # $(WIN32_BUILD)/xmplay.exe. assetgen runs on this machine, so the native build's is used.
@@ -99,6 +99,41 @@ win32: configure
 win32-check: win32
 	@cmake --build $(BUILD) -j $(JOBS) --target xmplay
 	@tools/win32check/win32-check.sh $(BUILD) $(WIN32_BUILD)
+
+# The show and the player in the browser: $(WEB_SITE)/ holds index.html (the show),
+# player.html (the player), their scripts and wasm files: a static folder any web server
+# serves as it is. Installs Debian's emscripten; assetgen runs on this machine, so the native
+# build's is used. Every emcc run needs NODE_PATH to find the acorn Debian ships.
+WEB_BUILD ?= build-wasm
+WEB_SITE ?= build-web
+WEB_PORT ?= 8000
+WEB_PACKAGES := emscripten nodejs
+WEB_CHECK_PACKAGES := chromium
+WEB_ENV := NODE_PATH=/usr/share/nodejs
+
+.PHONY: web web-serve web-check
+
+web: configure
+	@$(MAKE) --no-print-directory setup PACKAGES="$(PACKAGES) $(WEB_PACKAGES)"
+	@cmake --build $(BUILD) -j $(JOBS) --target assetgen
+	@$(WEB_ENV) cmake -S . -B $(WEB_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/emscripten.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DQUORBELA_HOST_ASSETGEN=$(abspath $(BUILD))/tools/assetgen/assetgen \
+	  -DQUORBELA_WEB_SITE=$(abspath $(WEB_SITE)) $(CMAKE_ARGS) >/dev/null
+	@$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS)
+	@echo "web: $(WEB_SITE)/ holds index.html (the show) and player.html (the player); make web-serve serves it"
+
+# The folder on http://127.0.0.1:$(WEB_PORT)/ (localhost counts as secure, so the AudioWorklet
+# is there); Ctrl-C stops it.
+web-serve: web
+	@node tools/web/serve.mjs $(WEB_SITE) $(WEB_PORT)
+
+# Both pages in headless Chromium, driven over the DevTools protocol: frame hashes against the
+# native capture, the real-time show with its sound against xmplay --wav, the player page.
+web-check: web
+	@$(MAKE) --no-print-directory setup PACKAGES="$(PACKAGES) $(WEB_PACKAGES) $(WEB_CHECK_PACKAGES)"
+	@cmake --build $(BUILD) -j $(JOBS) --target quorbela-capture xmplay
+	@websocket=$$(node --experimental-websocket -e 0 2>/dev/null && echo --experimental-websocket); \
+	  node $$websocket tools/web/web-check.mjs --site $(WEB_SITE) --native $(BUILD) --out $(WEB_BUILD)/check
 
 # Releases: dist/ holds the Windows, Linux, browser and source archives, named with the
 # version `xmplay --version` prints, and their SHA-256 sums (tools/dist/). The browser archive

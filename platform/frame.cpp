@@ -75,6 +75,15 @@ void backend::frame_copy_to(uint8_t* surface, int32_t pitch, int32_t row_bytes, 
   }
 }
 
+uint64_t frame_hash(const uint8_t* data, size_t size) {
+  uint64_t hash = 0xCBF29CE484222325ull;
+  for (size_t i = 0; i < size; ++i) {
+    hash ^= data[i];
+    hash *= 0x100000001B3ull;
+  }
+  return hash;
+}
+
 int32_t backend::frames_per_second(const char* setting) {
   constexpr int32_t DEFAULT_RATE = 70;
   constexpr int32_t MAX_RATE = 1000;

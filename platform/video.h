@@ -2,6 +2,7 @@
 //
 // Pixel x of row y is the 16-bit value at frame_buffer + frame_rows[y] + 2 * x.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 namespace platform {
@@ -21,5 +22,8 @@ void video_unlock();
 void video_blit();
 void video_present();  // frame buffer to the screen, once per frame
 void video_release();  // safe when nothing was created
+
+// 64-bit FNV-1a of a frame's bytes: how captures and checks name a frame.
+uint64_t frame_hash(const uint8_t* data, size_t size);
 
 }  // namespace platform

@@ -22,6 +22,15 @@ constexpr uint32_t GRAIN_START = 65052;
 constexpr int32_t BLUR_FIRST = 321;  // row 1, column 1
 constexpr int32_t BLUR_LAST = 63680;  // row 199, column 0
 
+// The warp texture turned into colours: one look-up a pixel instead of two. Made again
+// whenever the warp palette is not the one it was made with.
+struct TextureColours {
+    uint16_t palette[256] = {};
+    bool made = false;
+    uint16_t colours[65536] = {};
+};
+TextureColours texture_colours;
+
 bool frame_ready()
 {
     return platform::frame_buffer != nullptr &&
@@ -29,6 +38,17 @@ bool frame_ready()
 }
 
 }  // namespace
+
+const uint16_t* warp_colours()
+{
+    TextureColours& t = texture_colours;
+    if (!t.made || std::memcmp(t.palette, warp_palette, sizeof t.palette) != 0) {
+        std::memcpy(t.palette, warp_palette, sizeof t.palette);
+        for (int32_t i = 0; i < 65536; ++i) t.colours[i] = t.palette[assets::warp_texture[i]];
+        t.made = true;
+    }
+    return t.colours;
+}
 
 void draw_warp()
 {
@@ -43,11 +63,12 @@ void draw_warp()
             column_of[k] = static_cast<uint8_t>(0u - (k + p_hi));
             row_of[k] = static_cast<uint8_t>(sine_bytes[(k + p_lo) & 255] - p_hi);
         }
+        const uint16_t* colours = warp_colours();
         uint8_t* frame = platform::frame_buffer;
         for (int32_t i = 0; i < PIXELS; ++i) {
             const uint32_t m = warp_map[i];
             const uint32_t texel = (static_cast<uint32_t>(row_of[m & 255]) << 8) | column_of[m >> 8];
-            const uint16_t colour = warp_palette[assets::warp_texture[texel]];
+            const uint16_t colour = colours[texel];
             std::memcpy(frame + 2 * i, &colour, 2);
         }
     }

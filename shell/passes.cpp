@@ -36,26 +36,6 @@ uint16_t rgb(int32_t r, int32_t g, int32_t b)
 
 int32_t floor0(int32_t value) { return std::max(value, 0); }
 
-// The warp texture turned into colours: one look-up a pixel instead of two. Made again
-// whenever the warp palette is not the one it was made with.
-struct TextureColours {
-    uint16_t palette[256] = {};
-    bool made = false;
-    uint16_t colours[65536] = {};
-};
-TextureColours texture_colours;
-
-const uint16_t* coloured_texture()
-{
-    TextureColours& t = texture_colours;
-    if (!t.made || std::memcmp(t.palette, render::warp_palette, sizeof t.palette) != 0) {
-        std::memcpy(t.palette, render::warp_palette, sizeof t.palette);
-        for (int32_t i = 0; i < 65536; ++i) t.colours[i] = t.palette[assets::warp_texture[i]];
-        t.made = true;
-    }
-    return t.colours;
-}
-
 }  // namespace
 
 void mask_fade(FadeDirection direction)
@@ -91,7 +71,7 @@ void mask_fade(FadeDirection direction)
 void texture_pass(TextureMode mode)
 {
     const uint16_t phase = render::warp_phase;
-    const uint16_t* colours = coloured_texture();
+    const uint16_t* colours = render::warp_colours();
     if (mode == TextureMode::PLAIN) {
         for (int32_t i = 0; i < FRAME_PIXELS; ++i) {
             const auto index = static_cast<uint16_t>(assets::swirl_map[i] + phase);

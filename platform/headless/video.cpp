@@ -136,14 +136,7 @@ uint64_t headless::last_frame_hash() {
   return video.last_hash;
 }
 
-uint64_t headless::frame_hash(const uint8_t* data, size_t size) {
-  uint64_t hash = 0xCBF29CE484222325ull;
-  for (size_t i = 0; i < size; ++i) {
-    hash ^= data[i];
-    hash *= 0x100000001B3ull;
-  }
-  return hash;
-}
+uint64_t headless::frame_hash(const uint8_t* data, size_t size) { return platform::frame_hash(data, size); }
 
 headless::DisplayState headless::display_state() {
   return {video.device, video.surfaces, video.width, video.height, video.bits_per_pixel};

@@ -36,9 +36,10 @@ struct Blob {
 std::string mangled(const std::string& name) { return "_ZN6assets" + std::to_string(name.size()) + name + "E"; }
 
 // One top-level asm statement per blob, in read-only data under its C++ name. The same file
-// assembles for ELF and for COFF (the Windows build): COFF has no symbol types or sizes and no
-// section stack, keeps read-only data in .rdata, and on 32-bit x86 puts the compiler's
-// underscore in front of every symbol.
+// assembles for ELF, for COFF (the Windows build) and for WebAssembly: COFF has no symbol
+// types or sizes and no section stack, keeps read-only data in .rdata, and on 32-bit x86 puts
+// the compiler's underscore in front of every symbol; WebAssembly has no section stack either,
+// wants a data section for data symbols, and sizes for them.
 std::string glue_source(const std::vector<Blob>& blobs, const std::filesystem::path& dir)
 {
     std::ostringstream s;
@@ -47,7 +48,12 @@ std::string glue_source(const std::vector<Blob>& blobs, const std::filesystem::p
     s << "#define ASSET_STRING_(x) #x\n";
     s << "#define ASSET_STRING(x) ASSET_STRING_(x)\n";
     s << "#define ASSET_SYMBOL(name) ASSET_STRING(__USER_LABEL_PREFIX__) #name\n";
-    s << "#if defined(__ELF__)\n";
+    s << "#if defined(__wasm__)\n";
+    s << "#define ASSET_BEGIN \".section .rodata.assets,\\\"\\\",@\\n\"\n";
+    s << "#define ASSET_END \"\"\n";
+    s << "#define ASSET_TYPE(name, size) \".type \" ASSET_SYMBOL(name) \", @object\\n.size \" "
+         "ASSET_SYMBOL(name) \", \" #size \"\\n\"\n";
+    s << "#elif defined(__ELF__)\n";
     s << "#define ASSET_BEGIN \".pushsection .rodata\\n\"\n";
     s << "#define ASSET_END \".popsection\\n\"\n";
     s << "#define ASSET_TYPE(name, size) \".type \" ASSET_SYMBOL(name) \", @object\\n.size \" "

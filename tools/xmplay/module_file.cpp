@@ -80,6 +80,19 @@ bool read_module_file(const std::string& path, ModuleFile& module, std::string& 
         reason = std::string("cannot read (") + std::strerror(errno) + ")";
         return false;
     }
+    return module_from_bytes(std::move(bytes), module, reason);
+}
+
+bool module_from_bytes(std::vector<uint8_t> bytes, ModuleFile& module, std::string& reason)
+{
+    if (bytes.size() < SIGNATURE_SIZE || std::memcmp(bytes.data(), SIGNATURE, SIGNATURE_SIZE) != 0) {
+        reason = bytes.empty() ? "not an XM module (empty file)" : "not an XM module (bad signature)";
+        return false;
+    }
+    if (bytes.size() > MAX_FILE_SIZE) {
+        reason = "damaged (too large for an XM module)";
+        return false;
+    }
     module.bytes = std::move(bytes);
     const size_t name_end = std::min<size_t>(module.bytes.size(), 37);
     std::string name(module.bytes.begin() + SIGNATURE_SIZE, module.bytes.begin() + static_cast<std::ptrdiff_t>(std::max(name_end, SIGNATURE_SIZE)));

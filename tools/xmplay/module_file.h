@@ -18,6 +18,10 @@ struct ModuleFile {
 // Reads the whole file. False with `reason` set ("not found", "not an XM module (…)", …).
 bool read_module_file(const std::string& path, ModuleFile& module, std::string& reason);
 
+// Takes a whole file's bytes as read_module_file does (the browser's player gets them from
+// the page). False with `reason` set when they are not an XM module.
+bool module_from_bytes(std::vector<uint8_t> bytes, ModuleFile& module, std::string& reason);
+
 // Loads the bytes with the player's loader through the memory stream and checks that the
 // song can be played. Null with `reason` set ("damaged (…)") otherwise.
 player::Song* load_song(const ModuleFile& module, std::string& reason);
