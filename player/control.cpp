@@ -129,6 +129,12 @@ void set_music_song(Song* song)
     music_song.store(song, std::memory_order_relaxed);
 }
 
+void forget_music_song(const Song* song)
+{
+    Song* expected = const_cast<Song*>(song);
+    music_song.compare_exchange_strong(expected, nullptr, std::memory_order_relaxed);
+}
+
 uint16_t music_position()
 {
     const Song* song = music_song.load(std::memory_order_relaxed);

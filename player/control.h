@@ -18,6 +18,9 @@ void song_set_bpm(Song* song, int32_t bpm);
 int32_t song_order(const Song* song);
 int32_t song_row(const Song* song);
 
+// Takes `song` off the music-position register if it is the one there (song_free).
+void forget_music_song(const Song* song);
+
 // The head of the playing-songs list the mixing thread walks.
 Song* playing_songs();
 

@@ -57,7 +57,8 @@ bool sound_open_offline(int32_t rate);
 void sound_close();
 
 // The song music_position reports (may be null), and its (order mod 256) << 8 | row mod 256;
-// 0 without one. Read from any thread without a lock.
+// 0 without one. Read from any thread without a lock. song_free of the registered song takes
+// it off the register (free it on the thread that reads the position, or stop reading first).
 void set_music_song(Song* song);
 uint16_t music_position();
 

@@ -85,6 +85,25 @@ TEST(MusicPosition, PacksOrderAndRow)
     EXPECT_EQ(music_position(), 0);
 }
 
+// The show's song may be freed while the renderer still asks where the music is: freeing it
+// takes it off the register, so the position reads 0 instead of freed memory. Freeing another
+// song leaves the register alone.
+TEST(MusicPosition, FreeingTheRegisteredSongClearsTheRegister)
+{
+    const std::vector<uint8_t> bytes = xmwriter::write(test_support::song_module(2, 16, 3));
+    Song* shown = test_support::load_module(bytes);
+    Song* other = test_support::load_module(bytes);
+    ASSERT_NE(shown, nullptr);
+    ASSERT_NE(other, nullptr);
+    shown->order = 1;
+    shown->row = 7;
+    set_music_song(shown);
+    ASSERT_TRUE(song_free(other));
+    EXPECT_EQ(music_position(), 0x0107);
+    ASSERT_TRUE(song_free(shown));
+    EXPECT_EQ(music_position(), 0);
+}
+
 TEST(Control, NullSongs)
 {
     EXPECT_FALSE(song_start(nullptr));
