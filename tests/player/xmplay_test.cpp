@@ -376,8 +376,8 @@ TEST_F(XmplayProgram, WavIsTheSongToItsEndAndTheSameEachTime)
     EXPECT_EQ(slurp(timed).size(), 44u + 33075u * 4);
 }
 
-// The file is written a block at a time on a thread of its own: several blocks and a short
-// last one must land whole and in order, and a full disk must still fail the render.
+// The file is written a block at a time: several blocks and a short last one must land whole
+// and in order, and a full disk must still fail the render.
 TEST_F(XmplayProgram, WavWriterKeepsEveryBlockInOrderAndReportsAFullDisk)
 {
     std::vector<int16_t> pcm(2 * 900'001);
@@ -401,7 +401,7 @@ TEST_F(XmplayProgram, WavWriterKeepsEveryBlockInOrderAndReportsAFullDisk)
     EXPECT_FALSE(ok);
     EXPECT_EQ(errno, ENOSPC);
 
-    // A limit on the file size makes a block past the first megabyte fail on the writer thread.
+    // A limit on the file size makes a block past the first megabyte fail.
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
