@@ -8,6 +8,7 @@
 #include "player/list.h"
 #include "player/mixer/exclusion.h"
 #include "player/mixer/mixer.h"
+#include "player/mixer/output.h"
 #include "player/replay/replay.h"
 
 namespace player {
@@ -127,6 +128,33 @@ int32_t song_row(const Song* song)
 void set_music_song(Song* song)
 {
     music_song.store(song, std::memory_order_relaxed);
+}
+
+SongInfo song_info(const Song* song)
+{
+    if (song == nullptr) return {};
+    return {song->channel_count, song->instrument_count, song->song_length, song->restart_position,
+            song->default_speed, song->default_bpm, (song->flags & FLAG_LINEAR) != 0};
+}
+
+bool song_set_listener(Song* song, SongListener listener, void* context)
+{
+    if (song == nullptr) return false;
+    MixerExclusion exclusion;
+    song->listener = listener;
+    song->listener_context = context;
+    return true;
+}
+
+void song_row_started(Song* song, int32_t left_order, bool order_given)
+{
+    if (song->listener == nullptr) return;
+    SongEvent event{SongEventKind::SONG_ENDED, song->order, song->row, sound_mix_frame(), sound_heard_frame()};
+    // The order only falls back, or is given again as itself, through a jump, a break past the
+    // last order or the restart after the last one: the song has come round.
+    if (order_given && event.order <= left_order) song->listener(event, song->listener_context);
+    event.kind = SongEventKind::ROW_STARTED;
+    song->listener(event, song->listener_context);
 }
 
 void forget_music_song(const Song* song)

@@ -5,8 +5,7 @@
 #include <algorithm>
 
 #include "platform/virtual/virtual_audio.h"
-#include "player/control.h"
-#include "player/mixer/output.h"
+#include "player/player.h"
 #include "tools/offline/song_watch.h"
 
 namespace offline {

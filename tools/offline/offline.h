@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "player/xm.h"
+#include "player/player.h"
 
 namespace offline {
 
