@@ -1,13 +1,16 @@
-// includes_test.cpp -- the programs under tools/ reach the player and the platform through
-// their public headers only, so that a change inside the replay or a backend cannot quietly
-// change what xmplay or the capture report
+// repository_test.cpp -- what the repository must hold together: the programs under tools/
+// reach the player and the platform through their public headers only (so that a change
+// inside the replay or a backend cannot quietly change what xmplay or the capture report),
+// and every picture the README shows is in the repository
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
 #ifndef SOURCE_DIR
 #error SOURCE_DIR must name the source tree
@@ -56,6 +59,40 @@ TEST(ToolIncludes, OnlyPublicPlayerAndPlatformHeaders)
         }
     }
     EXPECT_GT(files, 20);
+}
+
+// The targets of the README's ![text](target) images.
+std::vector<std::string> readme_pictures(const std::string& readme)
+{
+    std::vector<std::string> pictures;
+    for (size_t at = readme.find("!["); at != std::string::npos; at = readme.find("![", at + 2)) {
+        const size_t open = readme.find("](", at);
+        const size_t close = open == std::string::npos ? open : readme.find(')', open);
+        if (close == std::string::npos) break;
+        pictures.push_back(readme.substr(open + 2, close - open - 2));
+    }
+    return pictures;
+}
+
+// A picture that is on disk but not in the repository shows on no clone's front page (once
+// every one of them was kept out by a pattern in .gitignore).
+TEST(Readme, EveryPictureItShowsIsInTheRepository)
+{
+    const std::filesystem::path root = SOURCE_DIR;
+    std::ifstream in(root / "README.md");
+    std::string readme, line;
+    while (std::getline(in, line)) readme += line + "\n";
+    const std::vector<std::string> pictures = readme_pictures(readme);
+    EXPECT_GE(pictures.size(), 8u);
+    const bool in_git = std::filesystem::exists(root / ".git") && std::system("git --version >/dev/null 2>&1") == 0;
+    for (const std::string& picture : pictures) {
+        EXPECT_EQ(picture.find("://"), std::string::npos) << picture << " is not a file of the repository";
+        EXPECT_TRUE(std::filesystem::is_regular_file(root / picture)) << picture;
+        if (!in_git) continue;
+        const std::string command =
+            "git -C '" + root.string() + "' ls-files --error-unmatch -- '" + picture + "' >/dev/null 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << picture << " is not tracked by git";
+    }
 }
 
 }  // namespace
