@@ -252,7 +252,9 @@ bool open_outputs(std::string& error)
         capture.video = std::make_unique<VideoWriter>();
         const std::string rate = options.every == 1 ? std::to_string(options.fps)
                                                     : std::to_string(options.fps) + "/" + std::to_string(options.every);
-        if (!capture.video->open(options.video_path, rate, error)) return false;
+        if (!capture.video->open(options.video_path, rate, options.video_scale, options.video_quality, error)) {
+            return false;
+        }
     }
     return true;
 }
