@@ -48,7 +48,7 @@ int run_demo(void* instance_handle, int32_t show_command, const DemoSetup& setup
     render::init_warp();
     player::song_start(song);
 
-    run_timeline();
+    run_timeline(setup.gentle);
 
     platform::frame_free();
     platform::video_release();

@@ -2,10 +2,12 @@
 
 #include "shell/timeline.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "assets/assets.h"
 #include "platform/input.h"
@@ -25,6 +27,8 @@ namespace {
 
 constexpr int32_t TRAIL_LENGTH = 100;
 constexpr int32_t FLASH_FRAMES = 3;
+// The gentle flash's way up to white, in frames; the way back down is as long.
+constexpr int32_t FADE_FRAMES = 6;
 constexpr uint16_t WHITE = 0xFFFF;
 
 // Scene 1 lights the crystal on these rows of order 4, the drum hits of the intro.
@@ -58,6 +62,8 @@ struct Timeline {
     render::ScreenPoint screen_points[CLOUD_DRAWN] = {};
     const uint8_t* strobe_current = assets::strobe_picture_1;  // scene 7's shown picture
     const uint8_t* strobe_other = assets::strobe_picture_2;
+    bool gentle = false;
+    int32_t strobe_row = -1;  // gentle scene 7: the position whose swaps were made
 };
 Timeline timeline;
 SceneHooks hooks;
@@ -158,6 +164,27 @@ void flash()
     if (hooks.end) hooks.end("flash", position());
 }
 
+// The gentle flash: the last picture rises to white over FADE_FRAMES frames and comes back
+// down over as many, each channel moved by the same share of its way to full.
+void fading_flash()
+{
+    if (show_ending) return;
+    if (hooks.begin) hooks.begin("flash");
+    uint16_t* frame = frame_pixels();
+    const std::vector<uint16_t> last(frame, frame + FRAME_PIXELS);
+    for (int32_t i = 0; i < 2 * FADE_FRAMES && !show_ending; ++i) {
+        const auto share = static_cast<uint32_t>(std::min(i + 1, 2 * FADE_FRAMES - i));
+        for (int32_t p = 0; p < FRAME_PIXELS; ++p) {
+            const uint32_t red = last[p] >> 11, green = (last[p] >> 5) & 63, blue = last[p] & 31;
+            frame[p] = static_cast<uint16_t>((red + (31 - red) * share / FADE_FRAMES) << 11 |
+                                             (green + (63 - green) * share / FADE_FRAMES) << 5 |
+                                             (blue + (31 - blue) * share / FADE_FRAMES));
+        }
+        platform::video_present();
+    }
+    if (hooks.end) hooks.end("flash", position());
+}
+
 void scene_1()
 {
     platform::input_poll();
@@ -252,10 +279,21 @@ void scene_7()
 {
     platform::input_poll();
     show_picture(timeline.strobe_current, 3);
-    // While the music stays on a listed row every frame swaps again, so the pictures flicker
-    // for the length of the row; a swap shows from the next frame on.
-    for (uint16_t swap : swap_positions) {
-        if (position() == swap) std::swap(timeline.strobe_current, timeline.strobe_other);
+    if (timeline.gentle) {
+        // Once per row: the swaps are made on the first frame at a new position and then held.
+        const uint16_t now = position();
+        if (now != timeline.strobe_row) {
+            timeline.strobe_row = now;
+            for (uint16_t swap : swap_positions) {
+                if (now == swap) std::swap(timeline.strobe_current, timeline.strobe_other);
+            }
+        }
+    } else {
+        // While the music stays on a listed row every frame swaps again, so the pictures
+        // flicker for the length of the row; a swap shows from the next frame on.
+        for (uint16_t swap : swap_positions) {
+            if (position() == swap) std::swap(timeline.strobe_current, timeline.strobe_other);
+        }
     }
     render::grain_blur();
     texts();
@@ -304,17 +342,19 @@ void end_show()
     show_ending = true;
 }
 
-void run_timeline()
+void run_timeline(bool gentle)
 {
     show_ending = false;
     if (frame_pixels() == nullptr) return;
+    timeline.gentle = gentle;
+    void (*const white_flash)() = gentle ? fading_flash : flash;
     run_scene("1", 0x0500, false, scene_1);
-    flash();
+    white_flash();
     run_scene("2", 0x0700, false, scene_2);
     run_scene("3", 0x0800, false, scene_3);
     run_scene("4", 0x0900, false, scene_4);
     run_scene("5", 0x0B00, false, scene_5);
-    flash();
+    white_flash();
     if (!show_ending) make_show_cloud();
     run_scene("6", 0x0E00, false, scene_6);
 

@@ -27,7 +27,10 @@ void scene_frame(int32_t scene);
 void make_show_cloud();
 
 // Runs the whole show; returns once the last scene has seen Escape, or after end_show.
-void run_timeline();
+// `gentle` is the show for viewers sensitive to flicker: scene 7 swaps its pictures once per
+// listed row instead of on every frame of it, and each white flash is a short fade up to white
+// and back.
+void run_timeline(bool gentle = false);
 // Ends the show after the frame being presented, without the scenes still to come: for a
 // driver whose output failed (quorbela-capture), called from its frame sink or clock.
 void end_show();

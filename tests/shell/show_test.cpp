@@ -230,6 +230,52 @@ TEST_F(ShowTest, VideoIsFourByThreeH264WithAacOfTheShowsLength)
     EXPECT_NEAR(std::stod(probe.out.substr(duration + 9)), seconds, 0.15);
 }
 
+// The flash report of the whole show: the default strobe of scene 7 is over the limit of 3
+// flashes in a second, and the gentle show is under it everywhere, its flashes now fades.
+TEST_F(ShowTest, FlashReportFindsTheStrobeAndTheGentleShowSafe)
+{
+    const Outcome table = capture("--flash-report --last-scene-seconds 1");
+    ASSERT_EQ(table.status, 0) << table.out;
+    std::istringstream lines(table.out);
+    std::string line;
+    std::map<std::string, int> unsafe_scenes;
+    while (std::getline(lines, line)) {
+        if (line.find("  unsafe") != std::string::npos) ++unsafe_scenes[line.substr(0, line.find(' '))];
+    }
+    EXPECT_EQ(unsafe_scenes.count("7"), 1u) << table.out;
+    EXPECT_EQ(unsafe_scenes.count("flash"), 0u) << table.out;
+    EXPECT_NE(table.out.find("\nunsafe: up to "), std::string::npos) << table.out;
+
+    const Outcome gentle = capture("--gentle --flash-report --summary --last-scene-seconds 1");
+    ASSERT_EQ(gentle.status, 0) << gentle.out;
+    const std::vector<Scene> scenes = scenes_of(gentle.out);
+    ASSERT_EQ(scenes.size(), SHOW_ORDER.size()) << gentle.out;
+    for (size_t i = 0; i < scenes.size(); ++i) {
+        EXPECT_EQ(scenes[i].name, SHOW_ORDER[i]);
+        if (scenes[i].name == "flash") {
+            EXPECT_EQ(scenes[i].frames, 12);  // six frames up to white, six back
+        }
+    }
+    const std::string key = "\"most_flashes\":";
+    int reported = 0;
+    for (size_t at = gentle.out.find(key); at != std::string::npos; at = gentle.out.find(key, at + 1)) {
+        ++reported;
+        EXPECT_LE(std::stoi(gentle.out.substr(at + key.size())), 3) << gentle.out;
+    }
+    EXPECT_EQ(reported, static_cast<int>(SHOW_ORDER.size()));
+}
+
+// Both programs warn before anything is shown and name the way to the gentle show.
+TEST(Warning, HelpOfBothProgramsCarriesItAndTheGentleShow)
+{
+    for (const std::string program : {CAPTURE_PATH, QUORBELA_PATH}) {
+        const Outcome help = run_command(program + " --help");
+        EXPECT_EQ(help.status, 0);
+        EXPECT_NE(help.out.find(shell::PHOTOSENSITIVITY_WARNING), std::string::npos) << help.out;
+        EXPECT_NE(help.out.find("--gentle"), std::string::npos) << help.out;
+    }
+}
+
 TEST_F(ShowTest, BadUsageAndMissingFfmpegGetOneLine)
 {
     const Outcome bad = capture("--fps 0", true);
@@ -313,11 +359,12 @@ uint16_t steered_position()
 struct StrobeCase {
     uint16_t position;
     std::vector<int> pictures;  // shown on scene 7's first frames
+    bool gentle = false;
 };
 
 void PrintTo(const StrobeCase& c, std::ostream* os)
 {
-    *os << std::hex << "position 0x" << c.position;
+    *os << std::hex << "position 0x" << c.position << (c.gentle ? ", gentle" : "");
 }
 
 class StrobeTest : public testing::TestWithParam<StrobeCase> {};
@@ -349,7 +396,7 @@ TEST_P(StrobeTest, PicturesSwapOnListedRowsOnly)
                                 }
                             },
                             nullptr});
-    shell::run_timeline();
+    shell::run_timeline(GetParam().gentle);
     shell::set_scene_hooks({});
     render::set_music_position_source(nullptr);
     platform::frame_free();
@@ -364,7 +411,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(StrobeCase{0x1027, {1, 2, 1, 2, 1, 2}},  // row 39 of order 16: one entry, a swap a frame
                     StrobeCase{0x103C, {1, 1, 1, 1, 1, 1}},  // row 60: listed twice, the swaps cancel
                     StrobeCase{0x0E05, {1, 1, 1, 1, 1, 1}},  // a row between entries changes nothing
-                    StrobeCase{0x1104, {1, 2, 1, 2, 1, 2}}));
+                    StrobeCase{0x1104, {1, 2, 1, 2, 1, 2}},
+                    // The gentle show swaps once on the row and holds; row 60 still cancels.
+                    StrobeCase{0x1027, {1, 2, 2, 2, 2, 2}, true},
+                    StrobeCase{0x103C, {1, 1, 1, 1, 1, 1}, true},
+                    StrobeCase{0x0E05, {1, 1, 1, 1, 1, 1}, true}));
 
 // A display that refuses the mode: the message, exit code 0, and no frame ever presented.
 TEST(ShowDeathTest, RefusedVideoModeEndsBeforeAnyScene)

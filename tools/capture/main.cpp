@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +27,7 @@
 #include "player/player.h"
 #include "shell/demo.h"
 #include "shell/timeline.h"
+#include "tools/flash/flash.h"
 #include "tools/offline/offline.h"
 #include "tools/offline/wav.h"
 #include "tools/png/png_file.h"
@@ -49,6 +51,8 @@ struct SceneRecord {
     double cpu_start = 0;
     double sink_cpu_at_start = 0;
     double ms_per_frame = 0;
+    int32_t most_flashes = 0;   // in any one second that starts in the scene
+    uint64_t flash_second = 0;  // the first frame of the first such second
 };
 
 struct Capture {
@@ -65,6 +69,8 @@ struct Capture {
     std::FILE* positions = nullptr;
     std::FILE* hashes = nullptr;
     std::string failure;  // the first output that failed; the show is then run out
+    std::unique_ptr<flash::FlashMeter> flashes;  // with --flash-report
+    std::vector<bool> screen_changed;            // per frame: did the screen's luminance swing
 };
 Capture capture;
 
@@ -142,6 +148,38 @@ void show_progress(uint64_t index, bool last)
     std::fflush(stderr);
 }
 
+void measure_flashes(const platform::headless::Frame& frame)
+{
+    if (capture.flashes) capture.screen_changed.push_back(capture.flashes->add_frame(frame.pixels, frame.pitch));
+}
+
+// A second counts for the scene it starts in, so a scene's last second also sees the first
+// frames of the next.
+void find_busiest_seconds()
+{
+    if (!capture.flashes) return;
+    for (SceneRecord& s : capture.scenes) {
+        const flash::Second second = flash::busiest_second(capture.screen_changed, s.first_frame,
+                                                           s.first_frame + s.frames, capture.options.fps);
+        s.most_flashes = second.flashes;
+        s.flash_second = second.first_frame;
+    }
+}
+
+void print_flash_report()
+{
+    std::printf("most flashes in any one second (more than %d is unsafe)\n", flash::SAFE_FLASHES);
+    std::printf("scene   flashes  second from frame\n");
+    int32_t most = 0;
+    for (const SceneRecord& s : capture.scenes) {
+        std::printf("%-7s %7d  %" PRIu64 "%s\n", s.scene.c_str(), s.most_flashes, s.flash_second,
+                    s.most_flashes > flash::SAFE_FLASHES ? "  unsafe" : "");
+        most = std::max(most, s.most_flashes);
+    }
+    std::printf("%s: %s %d flash%s in any one second\n", most > flash::SAFE_FLASHES ? "unsafe" : "safe",
+                most > flash::SAFE_FLASHES ? "up to" : "at most", most, most == 1 ? "" : "es");
+}
+
 // Present, step 1: the outputs take the frame as drawn.
 void keep_frame(const platform::headless::Frame& frame)
 {
@@ -157,6 +195,7 @@ void keep_frame(const platform::headless::Frame& frame)
         }
         keep_picture(frame.index);
     }
+    measure_flashes(frame);
     capture.sink_cpu += thread_cpu_seconds() - start;
 }
 
@@ -220,9 +259,11 @@ void print_summary(int exit_code)
     for (size_t i = 0; i < capture.scenes.size(); ++i) {
         const SceneRecord& s = capture.scenes[i];
         std::printf("%s{\"scene\":\"%s\",\"first_frame\":%" PRIu64 ",\"frames\":%" PRIu64
-                    ",\"start_position\":%u,\"end_position\":%u,\"ms_per_frame\":%.4f}",
+                    ",\"start_position\":%u,\"end_position\":%u,\"ms_per_frame\":%.4f",
                     i == 0 ? "" : ",", s.scene.c_str(), s.first_frame, s.frames, s.start_position, s.end_position,
                     s.ms_per_frame);
+        if (capture.flashes) std::printf(",\"most_flashes\":%d,\"flash_second\":%" PRIu64, s.most_flashes, s.flash_second);
+        std::printf("}");
     }
     std::printf("],\"exit_code\":%d}\n", exit_code);
 }
@@ -318,8 +359,13 @@ int run(int argc, const char* const* argv)
     script_keys();
     shell::set_scene_hooks({scene_begins, scene_ends});
 
-    const int exit_code = shell::run_demo(nullptr, platform::SHOW_NORMAL, shell::DemoSetup{true});
+    if (capture.options.flash_report) capture.flashes = std::make_unique<flash::FlashMeter>(WIDTH, HEIGHT);
+    shell::DemoSetup setup;
+    setup.offline_sound = true;
+    setup.gentle = capture.options.gentle;
+    const int exit_code = shell::run_demo(nullptr, platform::SHOW_NORMAL, setup);
     show_progress(platform::headless::frames_presented(), true);
+    find_busiest_seconds();
     if (capture.options.progress && capture.video && capture.failure.empty()) {
         std::fputs("quorbela-capture: putting the sound with the pictures\n", stderr);
     }
@@ -329,6 +375,7 @@ int run(int argc, const char* const* argv)
         return 1;
     }
     if (capture.options.summary) print_summary(exit_code);
+    else if (capture.flashes) print_flash_report();
     return exit_code;
 }
 

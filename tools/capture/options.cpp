@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "shell/demo.h"
+
 namespace capture {
 
 namespace {
@@ -36,7 +38,7 @@ bool parse_seconds(const char* text, double& value)
 
 const char* usage_text()
 {
-    return "usage: quorbela-capture [--out DIR] [--video FILE.mp4] [options]\n"
+    static const std::string text = std::string("usage: quorbela-capture [--out DIR] [--video FILE.mp4] [options]\n"
            "\n"
            "Plays the whole show offline, frame by frame, with the sound moved on by exactly\n"
            "1/fps of a second per frame: the same options give the same bytes every time.\n"
@@ -51,6 +53,12 @@ const char* usage_text()
            "  --hashes FILE           FRAME HASH for every kept frame: FNV-1a (64-bit) of its\n"
            "                          128000 bytes of RGB565, to compare captures anywhere\n"
            "  --summary               one JSON object on stdout: frames and positions per scene\n"
+           "  --gentle                the gentle show: scene 7 swaps its pictures once per beat\n"
+           "                          instead of every frame, the white flashes are short fades\n"
+           "  --flash-report          per scene, the most flashes in any one second (a flash: a\n"
+           "                          swing of relative luminance by 0.1 and back over a quarter\n"
+           "                          of the screen; more than 3 a second is unsafe) and the frame\n"
+           "                          where that second starts; with --summary, in its JSON\n"
            "  --fps N                 frames per second of show time (default 70)\n"
            "  --every K               keep every K-th frame only (default 1)\n"
            "  --scale N               PNGs at 4:3, N times 320 x 240 (default: 320 x 200 as drawn)\n"
@@ -59,7 +67,10 @@ const char* usage_text()
            "  --no-sound-device       as if the sound device failed to open; Escape is then\n"
            "                          pressed once a second, so each scene ends on it\n"
            "  --progress, --no-progress  progress on stderr (default: on a terminal)\n"
-           "  --help                  this text\n";
+           "  --help                  this text\n"
+           "\n") + shell::PHOTOSENSITIVITY_WARNING +
+        "\nA video of the default show should carry this warning; --gentle captures the gentle show.\n";
+    return text.c_str();
 }
 
 bool parse_options(int argc, const char* const* argv, Options& options, std::string& error)
@@ -89,6 +100,10 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
             options.progress = false;
         } else if (std::strcmp(arg, "--summary") == 0) {
             options.summary = true;
+        } else if (std::strcmp(arg, "--gentle") == 0) {
+            options.gentle = true;
+        } else if (std::strcmp(arg, "--flash-report") == 0) {
+            options.flash_report = true;
         } else if (std::strcmp(arg, "--out") == 0 || std::strcmp(arg, "--video") == 0 ||
                    std::strcmp(arg, "--positions") == 0 || std::strcmp(arg, "--hashes") == 0) {
             const char* text = value();

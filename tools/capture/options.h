@@ -23,6 +23,8 @@ struct Options {
     bool no_sound_device = false;
     bool progress = false;
     bool summary = false;
+    bool gentle = false;        // the show without its fast flicker
+    bool flash_report = false;  // most flashes in any one second, per scene
     bool help = false;
 };
 
