@@ -67,7 +67,8 @@ bool song_free(Song* song);
 bool sound_set_buffer_time(int32_t milliseconds);
 // Opens the chosen audio device at `rate` (16-bit stereo) and starts the mixing thread.
 bool sound_open(int32_t rate);
-// The same without the thread: an offline driver fills the chunks (player/mixer/output.h).
+// The same without the thread: an offline driver fills the chunks (sound_fill_pass and
+// sound_fill_chunk below).
 bool sound_open_offline(int32_t rate);
 void sound_close();
 
