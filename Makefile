@@ -99,3 +99,28 @@ win32: configure
 win32-check: win32
 	@cmake --build $(BUILD) -j $(JOBS) --target xmplay
 	@tools/win32check/win32-check.sh $(BUILD) $(WIN32_BUILD)
+
+# Releases: dist/ holds the Windows, Linux, browser and source archives, named with the
+# version `xmplay --version` prints, and their SHA-256 sums (tools/dist/). The browser archive
+# comes from `make web` once the Makefile has that target; until then it is skipped.
+DIST          ?= dist
+WEB_SITE      ?= build-web
+DIST_PACKAGES := zip unzip xvfb xauth xdotool
+DIST_HAS_WEB  := $(shell grep -q '^web:' $(firstword $(MAKEFILE_LIST)) && echo yes)
+
+.PHONY: dist dist-check
+
+dist: win32
+	@$(MAKE) --no-print-directory setup PACKAGES="$(DIST_PACKAGES)"
+	@cmake --build $(BUILD) -j $(JOBS) --target quorbela xmplay
+ifeq ($(DIST_HAS_WEB),yes)
+	@$(MAKE) --no-print-directory web
+else
+	@echo "dist: no browser build in this tree (make web); its archive is skipped"
+endif
+	@tools/dist/dist.sh $(BUILD) $(WIN32_BUILD) $(WEB_SITE) $(DIST)
+
+# Each archive unpacked into an empty folder and used; the programs rebuilt from the source
+# archive elsewhere must come out as the same bytes; dist.sh again must give the same bytes.
+dist-check: dist
+	@DIST_CMAKE_ARGS="$(CMAKE_ARGS)" JOBS=$(JOBS) tools/dist/dist-check.sh $(BUILD) $(WIN32_BUILD) $(WEB_SITE) $(DIST)

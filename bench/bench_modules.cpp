@@ -85,16 +85,57 @@ std::vector<xmwriter::Instrument> instruments()
     return all;
 }
 
+// Chip instruments as trackers' real songs use them: single-cycle waves of 8 to 32 frames
+// looped forward or ping-pong, so every voice reaches a loop end every few output frames.
+std::vector<xmwriter::Instrument> chip_instruments()
+{
+    std::vector<xmwriter::Instrument> all;
+    const struct {
+        const char* name;
+        int frames;
+        uint8_t loop;
+        bool sixteen_bit;
+    } shapes[] = {{"pulse8", 8, xmwriter::SAMPLE_FORWARD, false},
+                  {"tri16", 16, xmwriter::SAMPLE_PINGPONG, false},
+                  {"saw32", 32, xmwriter::SAMPLE_FORWARD, true},
+                  {"sine32", 32, xmwriter::SAMPLE_FORWARD, false}};
+    for (const auto& shape : shapes) {
+        xmwriter::Sample sample;
+        sample.name = shape.name;
+        for (int i = 0; i < shape.frames; ++i) {
+            const double t = static_cast<double>(i) / shape.frames;
+            const double v = shape.frames == 8 ? (i < 3 ? 1.0 : -1.0) : std::sin(TAU * t) * 0.5 + (t - 0.5) * 0.5;
+            sample.frames.push_back(static_cast<int16_t>(v * (shape.sixteen_bit ? 20000 : 80)));
+        }
+        sample.sixteen_bit = shape.sixteen_bit;
+        sample.loop = shape.loop;
+        sample.loop_length = static_cast<uint32_t>(shape.frames);
+        sample.volume = 48;
+        sample.relative_note = 24;  // short cycles sound an octave or two up
+        xmwriter::Instrument instrument;
+        instrument.name = shape.name;
+        instrument.samples.push_back(std::move(sample));
+        instrument.volume.points = {{0, 64}, {6, 40}, {30, 24}, {60, 0}};
+        instrument.volume.sustain = 2;
+        instrument.volume.type = player::ENVELOPE_ON | player::ENVELOPE_SUSTAIN;
+        instrument.fadeout = 1200;
+        all.push_back(std::move(instrument));
+    }
+    return all;
+}
+
 // `orders` patterns of 64 rows over `channels` channels. Channel c plays instrument c % 4 on
 // a note pattern of its own, with an effect that changes from pattern to pattern.
-xmwriter::Module module(const char* name, int channels, int orders, uint16_t bpm)
+xmwriter::Module module(const char* name, int channels, int orders, uint16_t bpm, uint16_t speed = 6,
+                        bool chip = false, bool amiga = false)
 {
     xmwriter::Module m;
     m.name = name;
     m.channels = channels;
-    m.speed = 6;
+    m.speed = speed;
     m.bpm = bpm;
-    m.instruments = instruments();
+    m.instruments = chip ? chip_instruments() : instruments();
+    if (amiga) m.flags = 0;
     static const uint8_t scale[] = {0, 2, 3, 5, 7, 8, 10, 12};
     static const uint8_t effects[][2] = {
         {player::EFFECT_ARPEGGIO, 0x37},
@@ -154,21 +195,28 @@ bool write_file(const std::string& path, const std::vector<uint8_t>& bytes)
 int main(int argc, char** argv)
 {
     if (argc != 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
-        std::fputs("usage: bench_modules DIR     writes DIR/narrow4.xm and DIR/wide32.xm\n",
+        std::fputs("usage: bench_modules DIR     writes DIR/narrow4.xm, wide32.xm, chip8.xm, amiga8.xm and fast10.xm\n",
                    argc == 2 ? stdout : stderr);
         return argc == 2 ? 0 : 2;
     }
     const std::string dir = argv[1];
-    // About 1 minute of 4 channels and 2 minutes of 32.
+    // About 1 minute of 4 channels and 2 minutes of 32; then the shapes that cost most per
+    // second of audio in real songs: chip loops of 8 to 32 frames, the Amiga frequency table
+    // with vibrato and slides moving the pitch on every tick, and 10 channels at speed 3.
     const struct {
         const char* file;
         const char* name;
         int channels, orders;
-        uint16_t bpm;
-    } files[] = {{"narrow4.xm", "bench narrow 4ch", 4, 8, 125}, {"wide32.xm", "bench wide 32ch", 32, 16, 125}};
+        uint16_t bpm, speed;
+        bool chip, amiga;
+    } files[] = {{"narrow4.xm", "bench narrow 4ch", 4, 8, 125, 6, false, false},
+                 {"wide32.xm", "bench wide 32ch", 32, 16, 125, 6, false, false},
+                 {"chip8.xm", "bench chip loops 8ch", 8, 12, 125, 6, true, false},
+                 {"amiga8.xm", "bench amiga 8ch", 8, 12, 125, 6, false, true},
+                 {"fast10.xm", "bench speed 3 10ch", 10, 24, 150, 3, true, true}};
     for (const auto& f : files) {
         const std::string path = dir + "/" + f.file;
-        if (!write_file(path, xmwriter::write(module(f.name, f.channels, f.orders, f.bpm)))) {
+        if (!write_file(path, xmwriter::write(module(f.name, f.channels, f.orders, f.bpm, f.speed, f.chip, f.amiga)))) {
             std::fprintf(stderr, "bench_modules: %s: cannot write\n", path.c_str());
             return 1;
         }

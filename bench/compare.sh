@@ -3,22 +3,31 @@
 # linear interpolation at 44100 Hz, 16-bit stereo, and prints seconds of audio per CPU second
 # of the whole process (median of RUNS runs), the peak resident memory, and xmplay's ratios.
 #
-#   bench/compare.sh [BUILD_DIR]      BUILD_DIR defaults to build
+#   bench/compare.sh [BUILD_DIR [FILE.xm...]]   BUILD_DIR defaults to build
 #
-# XMPLAY=path measures another xmplay binary; RUNS=n changes the 7 runs. The files are the
-# demo's song and the modules bench_modules writes (4 and 32 channels).
+# XMPLAY=path measures another xmplay binary; RUNS=n changes the 7 runs; RULES=ft2|show
+# passes --rules to xmplay (its default is FT2's). The files are the demo's song, the modules
+# bench_modules writes (4 and 32 channels; chip loops, the Amiga table, speed 3) and any given.
 set -euo pipefail
 
 case "${1:-}" in
 -h | --help)
-  sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
   exit 0
   ;;
 esac
 
 build=${1:-build}
+shift || true
 xmplay=${XMPLAY:-$build/tools/xmplay/xmplay}
 runs=${RUNS:-7}
+rules=${RULES:+--rules $RULES}
+for extra in "$@"; do
+  if [ ! -f "$extra" ]; then
+    echo "compare.sh: $extra not found" >&2
+    exit 1
+  fi
+done
 for program in "$xmplay" "$build/bench/bench_modules"; do
   if [ ! -x "$program" ]; then
     echo "compare.sh: $program not found (build it first: cmake --build $build --target xmplay bench_modules)" >&2
@@ -40,6 +49,12 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$build/assets/quorbela.xm" "$work/"
 "$build/bench/bench_modules" "$work"
+files="quorbela narrow4 wide32 chip8 amiga8 fast10"
+for extra in "$@"; do
+  name=$(basename "$extra" .xm)
+  cp "$extra" "$work/$name.xm"
+  files="$files $name"
+done
 
 # Runs a command and prints its CPU seconds (user + system, whole process) and its peak
 # resident memory in kB. GNU time reports the memory: a child forked from Python would carry
@@ -74,7 +89,7 @@ median() {
 # render PLAYER FILE OUT: the command line for one player.
 render() {
   case "$1" in
-  xmplay) echo "$xmplay --wav $3 $2" ;;
+  xmplay) echo "$xmplay $rules --wav $3 $2" ;;
   openmpt123) echo "openmpt123 -q --render --force --samplerate 44100 --no-float --filter 2 $2" ;;
   xmp) echo "xmp --norc -q -i linear -o $3 $2" ;;
   esac
@@ -82,7 +97,7 @@ render() {
 
 printf '%-12s %-11s %8s %9s %11s %9s\n' file player audio_s cpu_s audio/cpu peak_MB
 declare -A rate
-for file in quorbela narrow4 wide32; do
+for file in $files; do
   for player in xmplay openmpt123 xmp; do
     input="$work/$file.xm"
     out="$work/$file.$player.wav"
@@ -108,7 +123,7 @@ for file in quorbela narrow4 wide32; do
 done
 echo
 printf '%-12s %14s %21s\n' file xmplay/xmp xmplay/openmpt123
-for file in quorbela narrow4 wide32; do
+for file in $files; do
   awk -v f="$file" -v x="${rate[$file.xmplay]}" -v p="${rate[$file.xmp]}" -v o="${rate[$file.openmpt123]}" \
     'BEGIN { printf "%-12s %13.2fx %20.2fx\n", f, x / p, x / o }'
 done

@@ -26,6 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (song == nullptr) return 0;
 
     const int32_t rate = RATES[size % (sizeof RATES / sizeof RATES[0])];
+    // Both rule sets are reached: the size's next bit chooses.
+    player::song_set_rules(song, (size >> 2) % 2 == 0 ? player::Rules::FT2 : player::Rules::SHOW);
     // A sink makes the render mix; without one it would only run the ticks.
     const offline::PcmSink sink = [](const int16_t*, uint32_t) { return true; };
     offline::render_song(song, rate, RENDER_SECONDS * static_cast<uint64_t>(rate), false, false, sink, nullptr);

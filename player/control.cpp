@@ -78,6 +78,7 @@ bool song_start(Song* song)
     song->tick_samples_left = 0;
     song->tick = 0;
     song->pattern_delay = 0;
+    song->loop_row_left = 0;
     song->song_looped = 0;
     song_set_bpm(song, song->default_bpm);
 
@@ -85,6 +86,7 @@ bool song_start(Song* song)
         song->channels = new (std::nothrow) Channel[static_cast<size_t>(song->channel_count)]{};
         if (song->channels == nullptr) return false;
         song_bind_voices(song);
+        replay_start(song);
     }
     list_insert_before(song, playing_list_head());
     song->playing = 1;
@@ -95,9 +97,13 @@ void song_bind_voices(Song* song)
 {
     if (song == nullptr || song->channels == nullptr) return;
     Voice* pool = voice_pool();
+    // The mixer sounds a song as its rules' player did: binding (at start and on every reopen
+    // of the sound) gives the voices the matching style.
+    const MixStyle style = song->rules == Rules::FT2 ? MixStyle::FT2 : MixStyle::SHOW;
     for (int32_t i = 0; i < song->channel_count; ++i) {
         song->channels[i].voice = pool != nullptr ? &pool[i] : nullptr;
         song->channels[i].voice_index = i;
+        voice_set_mix_style(i, style);
     }
 }
 

@@ -45,7 +45,12 @@ constexpr int32_t SIGNATURE_LENGTH = 17;
 constexpr int32_t MAX_ORDERS = 256;
 constexpr int32_t MAX_CHANNELS = VOICE_COUNT;
 constexpr int32_t MAX_INSTRUMENTS = 128;
-constexpr int32_t MAX_SAMPLES = 16;
+constexpr int32_t MAX_SAMPLES = INSTRUMENT_SAMPLES;
+// An instrument header of 0 bytes, or of more than the full 263, is read as the full one.
+constexpr uint32_t FULL_INSTRUMENT_HEADER = 263;
+// FT2's tempo ranges: header values outside them are brought inside.
+constexpr int32_t MIN_SPEED = 1, MAX_SPEED = 31;
+constexpr int32_t MIN_BPM = 32, MAX_BPM = 255;
 constexpr int32_t MAX_ENVELOPE_POINTS = 12;
 constexpr int32_t MISSING_PATTERN_ROWS = 64;
 // 20 MB of empty cells: 256 empty patterns of 256 rows at 64 channels, far beyond what real
@@ -162,10 +167,19 @@ bool read_patterns(Song* song, Reader& reader, uint16_t file_patterns, bool one_
     int64_t unbacked_cells = 0;
     for (int32_t p = 0; p < file_patterns; ++p) {
         Pattern* pattern = &song->patterns[p];
-        reader.read_u32le();  // header length: the layout that follows is assumed
-        reader.read_u8();     // packing type
+        const int64_t header_start = reader.tell();
+        const uint32_t header_length = reader.read_u32le();
+        reader.read_u8();  // packing type
         const int32_t rows = one_byte_rows ? reader.read_u8() + 1 : reader.read_u16le();
         const uint16_t packed_size = reader.read_u16le();
+        // A longer header than the fields read has more after them: the cells start behind it.
+        // A shorter one, or one that would leave no room in the file for its packed cells, is
+        // damage and read as the usual length.
+        const int64_t fields = reader.tell() - header_start;
+        if (header_length > fields && header_length - fields + packed_size <= reader.bytes_left()) {
+            reader.seek_to(header_start + header_length);
+        }
+        const int64_t cells_start = reader.tell();
         const int64_t cell_count = rows * channels;
         if (packed_size == 0) {
             unbacked_cells += cell_count;
@@ -179,6 +193,8 @@ bool read_patterns(Song* song, Reader& reader, uint16_t file_patterns, bool one_
         pattern->cells = new (std::nothrow) Cell[static_cast<size_t>(cell_count)]{};
         if (pattern->cells == nullptr) return false;
         if (packed_size != 0) read_pattern_cells(reader, pattern, cell_count);
+        // The next header lies packed_size bytes on, however many the cells took.
+        reader.seek_to(cells_start + packed_size);
     }
 
     for (int32_t p = file_patterns; p < song->patterns_used; ++p) {
@@ -200,9 +216,10 @@ void read_envelope(Reader& reader, EnvelopePoint* points)
     }
 }
 
-void read_instrument_header(Reader& reader, Instrument* instrument)
+// The instrument's fields after its sample count; returns the sample header size it gives.
+uint32_t read_instrument_header(Reader& reader, Instrument* instrument)
 {
-    reader.read_u32le();  // sample header size: 40 is assumed
+    const uint32_t sample_header_size = reader.read_u32le();
     reader.bytes(instrument->note_sample, 96);
     read_envelope(reader, instrument->volume_envelope);
     read_envelope(reader, instrument->panning_envelope);
@@ -233,6 +250,7 @@ void read_instrument_header(Reader& reader, Instrument* instrument)
                            &instrument->panning_loop_start, &instrument->panning_loop_end}) {
         at_most(point, MAX_ENVELOPE_POINTS - 1);
     }
+    return sample_header_size;
 }
 
 Sample* read_sample_header(Reader& reader, bool* adpcm)
@@ -347,6 +365,7 @@ bool read_sample_data(Song* song, Reader& reader, Sample* sample, int32_t instru
     if (sample->loop_saved != LOOP_SAVED_NONE) data[loop_end] = static_cast<int16_t>(sample->loop_saved);
     sample->loop_saved = data[loop_end];
     data[loop_end] = sample->loop_kind == LOOP_PINGPONG ? data[loop_end - 1] : data[sample->loop_start];
+    sample_unroll_loop(sample);
     return true;
 }
 
@@ -355,12 +374,17 @@ bool read_sample_data(Song* song, Reader& reader, Sample* sample, int32_t instru
 bool read_instrument_headers(Reader& reader, Instrument* instrument, bool* adpcm)
 {
     const int64_t start = reader.tell();
-    const uint32_t header_size = reader.read_u32le();
+    uint32_t header_size = reader.read_u32le();
+    if (header_size == 0 || header_size > FULL_INSTRUMENT_HEADER) header_size = FULL_INSTRUMENT_HEADER;
     reader.skip(23);  // name and type
-    const uint16_t sample_count = reader.read_u16le();
-    if (sample_count > MAX_SAMPLES) return false;
+    uint16_t sample_count = reader.read_u16le();
+    // No tracker writes more than 32; such a count is damage, and the instrument stays empty
+    // rather than the file refused (a peer plays such files).
+    if (sample_count > MAX_SAMPLES) sample_count = 0;
     if (instrument == nullptr) {
-        reader.seek_to(start + header_size + sample_count * SAMPLE_HEADER_SIZE);
+        const int64_t sample_header_size =
+            sample_count != 0 ? std::max<int64_t>(reader.read_u32le(), SAMPLE_HEADER_SIZE) : 0;
+        reader.seek_to(start + header_size + sample_count * sample_header_size);
         return true;
     }
     instrument->sample_count = sample_count;
@@ -369,11 +393,14 @@ bool read_instrument_headers(Reader& reader, Instrument* instrument, bool* adpcm
         reader.seek_to(start + header_size);
         return true;
     }
-    read_instrument_header(reader, instrument);
+    const uint32_t sample_header_size = read_instrument_header(reader, instrument);
     reader.seek_to(start + header_size);
     for (int32_t k = 0; k < sample_count; ++k) {
+        const int64_t sample_start = reader.tell();
         instrument->samples[k] = read_sample_header(reader, &adpcm[k]);
         if (instrument->samples[k] == nullptr) return false;
+        // Headers longer than the usual 40 bytes carry more after the name.
+        if (sample_header_size > SAMPLE_HEADER_SIZE) reader.seek_to(sample_start + sample_header_size);
     }
     return true;
 }
@@ -433,8 +460,10 @@ bool xm_parse(Song* song, Stream* stream)
     const uint16_t file_patterns = reader.read_u16le();
     const uint16_t instrument_count = reader.read_u16le();
     song->flags = reader.read_u16le();
-    song->default_speed = static_cast<int16_t>(reader.read_u16le());
-    song->default_bpm = static_cast<int16_t>(reader.read_u16le());
+    // Out of FT2's ranges a tempo means nothing FT2 could play; a BPM of thousands would only
+    // make a song's ticks too short to measure its length in reasonable time.
+    song->default_speed = static_cast<int16_t>(std::clamp<int32_t>(reader.read_u16le(), MIN_SPEED, MAX_SPEED));
+    song->default_bpm = static_cast<int16_t>(std::clamp<int32_t>(reader.read_u16le(), MIN_BPM, MAX_BPM));
     reader.bytes(song->order_table, MAX_ORDERS);
     reader.seek_to(60 + static_cast<int64_t>(header_size));
 
@@ -508,6 +537,7 @@ void sample_free(Sample* sample)
     if (sample == nullptr || sample == &empty_sample) return;
     MixerExclusion exclusion;
     delete[] sample->data;
+    delete[] sample->unrolled;
     delete sample;
 }
 

@@ -10,7 +10,7 @@
 // envelope point counts <= 12 and sustain/loop point numbers <= 11; every sample's loop lies
 // inside it (loop_start + loop_length <= length, a looping sample has loop_length > 0) and
 // its volume is at most 64.
-// Not bounded: note_sample entries (16 and above mean no sample) and cell contents.
+// Not bounded: note_sample entries (32 and above mean no sample) and cell contents.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -67,6 +67,11 @@ struct Sample {
     uint8_t bits;          // 8 or 16 as in the file; 16 once loaded
     uint8_t loop_kind;     // LOOP_NONE, LOOP_FORWARD or LOOP_PINGPONG (0 for empty_sample)
     int8_t relative_note;
+    // A short loop (a ping-pong one there and back) repeated to at least UNROLLED_FRAMES
+    // frames and 8 more, so FT2 voices cross a loop end once in many cycles; null otherwise.
+    // The sample owns it (sample_unroll_loop, player/mixer/mixer.h).
+    int16_t* unrolled;
+    uint32_t unrolled_length;  // frames: a whole number of cycles
 };
 
 // Instrument::volume_type and panning_type bits.
@@ -79,9 +84,13 @@ struct EnvelopePoint {
     uint16_t value;  // 0..64
 };
 
+// FT2 itself keeps 16 samples an instrument; trackers after it store up to 32, and the key
+// map may name any of them.
+constexpr int32_t INSTRUMENT_SAMPLES = 32;
+
 struct Instrument {
-    int32_t sample_count;   // 0..16
-    Sample* samples[16];    // slots from sample_count on point at empty_sample
+    int32_t sample_count;   // 0..INSTRUMENT_SAMPLES
+    Sample* samples[INSTRUMENT_SAMPLES];  // slots from sample_count on point at empty_sample
     uint8_t note_sample[96];
     EnvelopePoint volume_envelope[12];
     EnvelopePoint panning_envelope[12];
@@ -134,6 +143,7 @@ struct Song {
     int32_t pattern_delay;
     int32_t next_row;    // -1 for none
     int32_t next_order;  // -1 for none
+    int32_t loop_row_left;  // FT2's rules: the row the last E6y jumped to, where the next pattern starts
     void (*tick_handler)(Song* song);
     SampleReader sample_reader;
     Rules rules;  // FT2 unless the owner asks for the show's (song_set_rules)

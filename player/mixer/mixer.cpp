@@ -7,6 +7,7 @@
 #include "player/mixer/mixer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -22,15 +23,25 @@ namespace player {
 namespace {
 
 constexpr float GAIN_SCALE = 0.003921568859f;      // 1/255 as the mixer's float
+// FT2 voices: gain byte 255 is FT2's loudest, 0.3125 of the sample (amplification 10 of 32).
+constexpr float FT2_GAIN_SCALE = 0.3125f / 255.0f;
+constexpr float FT2_GAIN_BYTES = 816.0f;  // 1 / FT2_GAIN_SCALE, exact
 constexpr float INTERPOLATION_SCALE = 0x1p-31f;    // weight of the fraction's top 31 bits
 constexpr uint64_t NO_BOUNDARY = UINT64_MAX;
 constexpr uint64_t FAR_DISTANCE = uint64_t{1} << 56;
 
 struct MixerState {
-    Voice* pool = nullptr;
+    Voice* pool = nullptr;  // VOICE_COUNT voices, then as many fade-outs
     int32_t rate = 44100;
     int32_t ramp = 128;
     float inverse_ramp = 1.0f / 128.0f;
+    int32_t quick_ramp = 220;
+    float inverse_quick_ramp = 1.0f / 220.0f;
+    // An FT2 voice that starts a note hands the old one to its fade-out: a copy ramping to
+    // silence for quick_ramp frames beside it.
+    int32_t fade_frames[VOICE_COUNT] = {};  // frames each fade-out still plays; 0: idle
+    int32_t fades = 0;                      // fade-outs playing
+    int32_t voices_used = 0;  // voices from this one on have never played since the pool was made
 };
 
 MixerState state;
@@ -254,12 +265,42 @@ uint64_t render_ramp(float* out, const int16_t* data, uint64_t position, uint64_
     return run_end(position, delta, frames);
 }
 
+// The same for FT2 voices, whose ramps need not come out as the show's do: gain k is worked
+// out from the start on its own, so the gains of a batch fill as vectors, and a ramp carries
+// no rounding from frame to frame.
+uint64_t render_ramp_direct(float* out, const int16_t* data, uint64_t position, uint64_t delta,
+                            int32_t frames, float* gain_left, float* gain_right, float step_left,
+                            float step_right)
+{
+    constexpr int32_t BATCH = 256;
+    alignas(32) float lefts[BATCH];
+    alignas(32) float rights[BATCH];
+    Run run = make_run(position, delta);
+    const float start_left = *gain_left;
+    const float start_right = *gain_right;
+    for (int32_t done = 0; done < frames;) {
+        const int32_t count = std::min(BATCH, frames - done);
+        for (int32_t k = 0; k < count; ++k) {
+            const auto at = static_cast<float>(done + k);
+            lefts[k] = start_left + at * step_left;
+            rights[k] = start_right + at * step_right;
+        }
+        ramped_kernel(out, data, run, count, lefts, rights);
+        out += 2 * count;
+        run.first += static_cast<uint64_t>(count) * run.even_step;
+        done += count;
+    }
+    *gain_left = start_left + static_cast<float>(frames) * step_left;
+    *gain_right = start_right + static_cast<float>(frames) * step_right;
+    return run_end(position, delta, frames);
+}
+
 // Rounds a ramped gain back to a byte. A ramp split over several calls restarts each call
 // from the rounded gain with the old per-frame step, so it can overshoot its target by one:
 // clamped, it never wraps to the opposite end (MixerTest.SplitRampStaysBetweenStartAndTarget).
-uint8_t gain_to_byte(float gain)
+uint8_t gain_to_byte(float gain, float bytes_per_unit)
 {
-    const float rounded = std::nearbyint(gain * 255.0f);
+    const float rounded = std::nearbyint(gain * bytes_per_unit);
     return static_cast<uint8_t>(std::clamp(rounded, 0.0f, 255.0f));
 }
 
@@ -314,20 +355,67 @@ int64_t reflect(Voice* voice, int64_t position, int64_t loop_start, int64_t loop
     return position;
 }
 
+// Where an FT2 voice inside a short loop plays from: the unrolled copy, whose frame 0 is the
+// loop start, always forward (a ping-pong loop's copy holds it there and back, so position q
+// of a cycle of 2L frames past L stands for 2L - q on the way back). Positions move by whole
+// loops between the two, which changes no frame the voice renders, so the mixer may enter and
+// leave the copy at any segment.
+struct LoopView {
+    const int16_t* data;
+    int64_t loop_start, loop_end;
+    uint8_t loop_kind;
+    bool unrolled;
+};
+
+LoopView loop_view(const Voice* voice, const Sample* sample, int64_t* position)
+{
+    const int64_t loop_start = sample->loop_start;
+    if (voice->mix_style != MixStyle::FT2 || sample->unrolled == nullptr || (*position >> 32) < loop_start) {
+        return {sample->data, loop_start, loop_start + sample->loop_length, sample->loop_kind, false};
+    }
+    *position -= loop_start << 32;
+    if ((sample->loop_kind & LOOP_PINGPONG) != 0 && voice->direction == DIRECTION_BACKWARD) {
+        *position = (int64_t{2} * sample->loop_length << 32) - *position;
+    }
+    return {sample->unrolled, 0, sample->unrolled_length, LOOP_FORWARD, true};
+}
+
+// Back from the unrolled copy to a position (and direction) in the sample's own loop.
+int64_t sample_position(Voice* voice, const Sample* sample, const LoopView& view, int64_t position)
+{
+    if (!view.unrolled) return position;
+    const int64_t loop = int64_t{sample->loop_length} << 32;
+    const int64_t start = int64_t{sample->loop_start} << 32;
+    if ((sample->loop_kind & LOOP_PINGPONG) == 0) return start + position % loop;
+    const int64_t cycle = position % (2 * loop);
+    if (cycle < loop) {
+        voice->direction = DIRECTION_FORWARD;
+        return start + cycle;
+    }
+    voice->direction = DIRECTION_BACKWARD;
+    return start + 2 * loop - cycle;
+}
+
 void mix_voice(Voice* voice, float* out, int32_t frames)
 {
+    const bool ft2 = voice->mix_style == MixStyle::FT2;
+    const float gain_scale = ft2 ? FT2_GAIN_SCALE : GAIN_SCALE;
+    const float gain_bytes = ft2 ? FT2_GAIN_BYTES : 255.0f;
+    const int32_t ramp_length = ft2 ? state.quick_ramp : state.ramp;
+    const float inverse_ramp = ft2 ? state.inverse_quick_ramp : state.inverse_ramp;
     int32_t left = frames;
     while (left > 0 && voice->sample != nullptr) {
         const Sample* sample = voice->sample;
-        const int64_t loop_start = sample->loop_start;
-        const int64_t loop_end = loop_start + sample->loop_length;
-        const int64_t start = loop_start << 32;
-        const int64_t end = loop_end << 32;
-        const uint64_t step = (static_cast<uint64_t>(voice->step) << 32) | voice->step_frac;
-        const bool forward = voice->direction != DIRECTION_BACKWARD;
         int64_t position = static_cast<int64_t>((static_cast<uint64_t>(voice->position) << 32) |
                                                 voice->position_frac);
         if (position < 0) position = 0;
+        const LoopView view = loop_view(voice, sample, &position);
+        const int64_t loop_start = view.loop_start;
+        const int64_t loop_end = view.loop_end;
+        const int64_t start = loop_start << 32;
+        const int64_t end = loop_end << 32;
+        const uint64_t step = (static_cast<uint64_t>(voice->step) << 32) | voice->step_frac;
+        const bool forward = view.unrolled || voice->direction != DIRECTION_BACKWARD;
         if (!forward && position >= end) position = end - 1;
 
         // Segment end: the boundary ahead, unless the call ends first.
@@ -355,8 +443,10 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
         int32_t ramp_remaining = 0;
         float step_left = 0.0f;
         float step_right = 0.0f;
+        bool ramp_goes_on = false;
         if (voice->ramp_frames != 0 && voice->gain_left == voice->ramp_target_left &&
             voice->gain_right == voice->ramp_target_right) {
+            ramp_goes_on = true;
             ramp_remaining = voice->ramp_frames;
             step_left = voice->ramp_step_left;
             step_right = voice->ramp_step_right;
@@ -364,14 +454,14 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
             voice->ramp_target_left = voice->gain_left;
             voice->ramp_target_right = voice->gain_right;
             if (voice->gain_left != voice->current_left) {
-                step_left = static_cast<float>(voice->gain_left - voice->current_left) * GAIN_SCALE *
-                            state.inverse_ramp;
-                ramp_remaining = state.ramp;
+                step_left = static_cast<float>(voice->gain_left - voice->current_left) * gain_scale *
+                            inverse_ramp;
+                ramp_remaining = ramp_length;
             }
             if (voice->gain_right != voice->current_right) {
                 step_right = static_cast<float>(voice->gain_right - voice->current_right) *
-                             GAIN_SCALE * state.inverse_ramp;
-                ramp_remaining = state.ramp;
+                             gain_scale * inverse_ramp;
+                ramp_remaining = ramp_length;
             }
             if (ramp_remaining != 0) {
                 voice->ramp_step_left = step_left;
@@ -387,20 +477,32 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
         const uint64_t delta = forward ? step : 0 - step;
         uint64_t moved;
         if (ramp_remaining == 0) {
-            const float gain_left = voice->gain_left * GAIN_SCALE;
-            const float gain_right = voice->gain_right * GAIN_SCALE;
-            moved = render_flat(out, sample->data, static_cast<uint64_t>(position), delta, count,
+            const float gain_left = voice->gain_left * gain_scale;
+            const float gain_right = voice->gain_right * gain_scale;
+            moved = render_flat(out, view.data, static_cast<uint64_t>(position), delta, count,
                                 gain_left, gain_right);
         } else {
-            float current_left = voice->current_left * GAIN_SCALE;
-            float current_right = voice->current_right * GAIN_SCALE;
-            moved = render_ramp(out, sample->data, static_cast<uint64_t>(position), delta, count,
-                                &current_left, &current_right, step_left, step_right);
+            float current_left = voice->current_left * gain_scale;
+            float current_right = voice->current_right * gain_scale;
+            if (ft2 && ramp_goes_on) {
+                // An FT2 ramp is split at every loop end, and short loops split it dozens of
+                // times: it carries on from where it is, not from the rounded byte, so it
+                // lands on its target (MixerTest.Ft2NoteStartFadesTheOldNoteOutAndTheNewOneIn).
+                current_left = voice->ramp_target_left * gain_scale - step_left * static_cast<float>(ramp_remaining);
+                current_right = voice->ramp_target_right * gain_scale - step_right * static_cast<float>(ramp_remaining);
+            }
+            moved = (ft2 ? render_ramp_direct : render_ramp)(out, view.data, static_cast<uint64_t>(position),
+                                                             delta, count, &current_left, &current_right,
+                                                             step_left, step_right);
             if (count > 0) {
-                voice->current_left = gain_to_byte(current_left);
-                voice->current_right = gain_to_byte(current_right);
+                voice->current_left = gain_to_byte(current_left, gain_bytes);
+                voice->current_right = gain_to_byte(current_right, gain_bytes);
             }
             voice->ramp_frames = ramp_remaining - count;
+            if (ft2 && voice->ramp_frames == 0) {
+                voice->current_left = voice->ramp_target_left;
+                voice->current_right = voice->ramp_target_right;
+            }
         }
         position = static_cast<int64_t>(moved);
         out += 2 * count;
@@ -412,11 +514,11 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
         // the way there instead of turning early.
         const bool reached = forward ? position >= end : position <= start;
         if (ramp_cut_short || !at_boundary || !reached) {
-            store_position(voice, position);
+            store_position(voice, sample_position(voice, sample, view, position));
             continue;
         }
 
-        if (sample->loop_kind & LOOP_FORWARD) {
+        if (view.loop_kind & LOOP_FORWARD) {
             const int64_t loop_length = loop_end - loop_start;
             if (loop_length <= 0) {
                 stop_voice(voice);
@@ -425,7 +527,7 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
             const int64_t whole = position >> 32;
             const int64_t wrapped = loop_start + (whole - loop_start) % loop_length;
             position = (wrapped << 32) | (position & 0xFFFFFFFF);
-        } else if (sample->loop_kind & LOOP_PINGPONG) {
+        } else if (view.loop_kind & LOOP_PINGPONG) {
             if (loop_end <= loop_start) {
                 stop_voice(voice);
                 return;
@@ -435,17 +537,87 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
             stop_voice(voice);
             return;
         }
-        store_position(voice, position);
+        store_position(voice, sample_position(voice, sample, view, position));
+    }
+}
+
+Voice* fade_of(int32_t voice_index)
+{
+    return &state.pool[VOICE_COUNT + voice_index];
+}
+
+void end_fade(int32_t voice_index)
+{
+    if (state.fade_frames[voice_index] == 0) return;
+    state.fade_frames[voice_index] = 0;
+    state.fades -= 1;
+    stop_voice(fade_of(voice_index));
+}
+
+// The old note of an FT2 voice that starts a new one: what it plays now, ramping to silence.
+void start_fade(Voice* voice)
+{
+    const int32_t index = voice->index;
+    end_fade(index);
+    if (voice->sample == nullptr || (voice->current_left == 0 && voice->current_right == 0)) return;
+    Voice* fade = fade_of(index);
+    *fade = *voice;
+    fade->next = fade->prev = nullptr;
+    fade->gain_left = fade->gain_right = 0;
+    fade->ramp_frames = 0;
+    state.fade_frames[index] = state.quick_ramp;
+    state.fades += 1;
+}
+
+void mix_fades(float* destination, int32_t frames)
+{
+    for (int32_t i = 0; i < state.voices_used && state.fades > 0; ++i) {
+        const int32_t left = state.fade_frames[i];
+        if (left == 0) continue;
+        Voice* fade = fade_of(i);
+        const int32_t count = std::min(left, frames);
+        if (fade->sample != nullptr) mix_voice(fade, destination, count);
+        if (left == count || fade->sample == nullptr) {
+            end_fade(i);  // silent now, or its sample ended first
+        } else {
+            state.fade_frames[i] = left - count;
+        }
     }
 }
 
 }  // namespace
 
+void sample_unroll_loop(Sample* sample)
+{
+    if (sample == nullptr || sample->data == nullptr || (sample->loop_kind & (LOOP_FORWARD | LOOP_PINGPONG)) == 0) {
+        return;
+    }
+    const bool pingpong = (sample->loop_kind & LOOP_FORWARD) == 0;
+    const uint32_t loop_length = sample->loop_length;
+    // Tested before doubling: a huge ping-pong loop must not wrap to a short cycle.
+    if (loop_length == 0 || loop_length >= UNROLLED_FRAMES) return;
+    const uint32_t cycle = pingpong ? 2 * loop_length : loop_length;  // frames before it repeats
+    if (cycle >= UNROLLED_FRAMES) return;
+    const uint32_t length = (UNROLLED_FRAMES + cycle - 1) / cycle * cycle;
+    int16_t* copy = new (std::nothrow) int16_t[length + 8];
+    if (copy == nullptr) return;
+    // Frame L of the way back is the loop end's own frame, which the loader set to the last
+    // one of the loop; the way back then ends on the loop start.
+    const int16_t* loop = sample->data + sample->loop_start;
+    for (uint32_t i = 0; i < length + 8; ++i) {
+        const uint32_t at = i % cycle;
+        copy[i] = at < loop_length ? loop[at] : loop[cycle - at];
+    }
+    delete[] sample->unrolled;
+    sample->unrolled = copy;
+    sample->unrolled_length = length;
+}
+
 bool voice_pool_create(int32_t rate)
 {
     if (rate < 1) return false;
     voice_pool_destroy();
-    Voice* pool = new (std::nothrow) Voice[VOICE_COUNT]{};
+    Voice* pool = new (std::nothrow) Voice[2 * VOICE_COUNT]{};
     if (pool == nullptr) return false;
     list_init(list_head());
     for (int32_t i = 0; i < VOICE_COUNT; ++i) {
@@ -457,6 +629,8 @@ bool voice_pool_create(int32_t rate)
     // Below 345 Hz the ramp would be 0 frames long; one frame keeps 1/R finite.
     state.ramp = static_cast<int32_t>(std::max<int64_t>(1, int64_t{rate} * 128 / 44100));
     state.inverse_ramp = 1.0f / static_cast<float>(state.ramp);
+    state.quick_ramp = std::max(1, rate / 200);
+    state.inverse_quick_ramp = 1.0f / static_cast<float>(state.quick_ramp);
     return true;
 }
 
@@ -465,6 +639,9 @@ void voice_pool_destroy()
     list_init(list_head());
     delete[] state.pool;
     state.pool = nullptr;
+    std::fill(std::begin(state.fade_frames), std::end(state.fade_frames), 0);
+    state.fades = 0;
+    state.voices_used = 0;
 }
 
 Voice* voice_pool()
@@ -487,15 +664,52 @@ int32_t ramp_length()
     return state.ramp;
 }
 
+int32_t quick_ramp_length()
+{
+    return state.quick_ramp;
+}
+
+void voice_set_mix_style(int32_t voice_index, MixStyle style)
+{
+    if (state.pool == nullptr || voice_index < 0 || voice_index >= VOICE_COUNT) return;
+    Voice* voice = &state.pool[voice_index];
+    voice->mix_style = style;
+    voice_update_gains(voice);
+}
+
+void voice_update_gains(Voice* voice)
+{
+    if (voice->mix_style == MixStyle::FT2) {
+        // sqrt(pan / 256) and sqrt((256 - pan) / 256) at full volume, in gain bytes: hard
+        // right still leaks 1/16 to the left, as FT2's table does.
+        static const auto sqrt_gains = [] {
+            std::array<uint8_t, 257> table{};
+            for (size_t pan = 0; pan <= 256; ++pan) {
+                table[pan] = static_cast<uint8_t>(std::lround(255.0 * std::sqrt(static_cast<double>(pan) / 256.0)));
+            }
+            return table;
+        }();
+        // 127 is full volume; louder (Cxx past 64) saturates at the loudest gain.
+        const int32_t volume = std::clamp(voice->volume, 0, 127);
+        const int32_t pan = std::clamp(voice->panning, 0, 255);
+        voice->gain_left = static_cast<uint8_t>((sqrt_gains[static_cast<size_t>(256 - pan)] * volume + 63) / 127);
+        voice->gain_right = static_cast<uint8_t>((sqrt_gains[static_cast<size_t>(pan)] * volume + 63) / 127);
+        return;
+    }
+    voice->gain_left = static_cast<uint8_t>((255 - voice->panning) * voice->volume / 255);
+    voice->gain_right = static_cast<uint8_t>(voice->panning * voice->volume / 255);
+}
+
 void mix_voices(float* destination, Voice* head, int32_t frames)
 {
     if (destination == nullptr || head == nullptr || frames <= 0) return;
     if (head == list_head() && state.pool != nullptr) {
         // The pool's own list links the voices in index order and nothing relinks it, so it
         // is walked as the array it is: no chain of dependent loads through 256 voices.
-        for (Voice* voice = state.pool; voice != state.pool + VOICE_COUNT; ++voice) {
+        for (Voice* voice = state.pool; voice != state.pool + state.voices_used; ++voice) {
             if (voice->sample != nullptr) mix_voice(voice, destination, frames);
         }
+        if (state.fades > 0) mix_fades(destination, frames);
         return;
     }
     for (Voice* voice = head->next; voice != head; voice = voice->next) {
@@ -544,7 +758,13 @@ int32_t voice_play(int32_t voice_index, Sample* sample)
     if (state.pool == nullptr || sample == nullptr) return -1;
     if (voice_index < 0 || voice_index >= VOICE_COUNT) return -1;
     Voice* voice = &state.pool[voice_index];
+    if (voice->mix_style == MixStyle::FT2) {
+        start_fade(voice);
+        voice->current_left = voice->current_right = 0;
+        voice->ramp_frames = 0;
+    }
     voice->sample = sample;
+    state.voices_used = std::max(state.voices_used, voice_index + 1);
     const uint64_t loop_end = uint64_t{sample->loop_start} + sample->loop_length;
     if (voice->start_offset >= loop_end) voice->start_offset = 0;
     voice->position = voice->start_offset;
@@ -559,6 +779,7 @@ bool voice_stop(int32_t voice_index)
     if (state.pool == nullptr) return true;
     if (voice_index < 0 || voice_index >= VOICE_COUNT) return false;
     stop_voice(&state.pool[voice_index]);
+    end_fade(voice_index);
     return true;
 }
 

@@ -29,6 +29,168 @@ bool linear_table(const Song* song)
     return (song->flags & FLAG_LINEAR) != 0;
 }
 
+// The tick within the row (within the pass, under a pattern delay), as FT2's effects count.
+int32_t pass_tick(const Song* song)
+{
+    return song->speed > 0 ? song->tick % song->speed : song->tick;
+}
+
+// Sets the channel volume; out_volume follows, as in every FT2 command that sets it (only
+// tremolo and tremor set out_volume alone). The show's engine reads `volume` only.
+void set_volume(Channel* channel, int32_t volume)
+{
+    channel->volume = volume;
+    channel->out_volume = volume;
+    channel->update |= UPDATE_VOLUME;
+}
+
+// FT2's Axy, 5xy and 6xy on later ticks: the memory is written here, the up nibble wins.
+void ft2_volume_slide(Channel* channel, uint8_t parameter)
+{
+    if (parameter == 0) parameter = channel->volslide_memory;
+    channel->volslide_memory = parameter;
+    const int32_t up = parameter >> 4;
+    set_volume(channel, up != 0 ? raise(channel->volume, up, 64) : lower(channel->volume, parameter & 15));
+}
+
+// FT2's tone portamento, a later tick: towards the target in the direction the note row set;
+// once there the direction reads "up", so a period pushed above it returns at once.
+void ft2_porta_step(const Song* song, Channel* channel)
+{
+    if (channel->porta_direction == PORTA_NONE) return;
+    if (channel->porta_direction == PORTA_DOWN) {
+        channel->period -= channel->porta_step;
+        if (static_cast<int16_t>(channel->period) <= static_cast<int16_t>(channel->porta_target)) {
+            channel->period = channel->porta_target;
+            channel->porta_direction = PORTA_UP;
+        }
+    } else {
+        channel->period += channel->porta_step;
+        if (channel->period >= channel->porta_target) {
+            channel->period = channel->porta_target;
+            channel->porta_direction = PORTA_UP;
+        }
+    }
+    // With glissando (E31) the pitch moves in semitones while the period slides on.
+    channel->out_period = channel->glissando != 0
+                              ? ft2_snap_period(channel->period, 0, channel->finetune, linear_table(song))
+                              : channel->period;
+    channel->update |= UPDATE_FREQUENCY;
+}
+
+// FT2's period slides: 1xx/E1y/X1y up (period down, floor 1), 2xx/E2y/X2y down (below 32000).
+void ft2_slide_period(Channel* channel, int32_t change)
+{
+    int32_t period = channel->period + change;
+    if (change < 0 && static_cast<int16_t>(period) < 1) period = 1;
+    if (change > 0 && period >= 32000) period = 31999;
+    channel->period = period;
+    channel->out_period = period;
+    channel->update |= UPDATE_FREQUENCY;
+}
+
+// FT2 picks the arpeggio's note from its tick counter, which runs down from the speed: at
+// speed 6 the ticks play base, y, x, base, y, x. Its 16-entry table is followed in memory by
+// the vibrato sine, so counters 16..31 (speeds above 16) read that: base at 16, y above.
+int32_t ft2_arpeggio_step(int32_t counter)
+{
+    counter &= 31;
+    if (counter < 16) return counter % 3;
+    return counter == 16 ? 0 : 2;
+}
+
+void ft2_arpeggio(const Song* song, Channel* channel, uint8_t parameter)
+{
+    const int32_t t = pass_tick(song);
+    const int32_t counter = t == 0 ? song->speed : song->speed - t;
+    const int32_t step = ft2_arpeggio_step(counter);
+    if (step == 0) {
+        channel->out_period = channel->period;
+    } else {
+        const int32_t semitones = step == 1 ? parameter >> 4 : parameter & 15;
+        channel->out_period =
+            ft2_snap_period(channel->period, semitones, channel->finetune, linear_table(song));
+    }
+    channel->update |= UPDATE_FREQUENCY;
+}
+
+// FT2's tremor, later ticks only: x + 1 ticks on, y + 1 off, counted in tremor_position and
+// kept across rows; a tremor that ends muted leaves the channel muted (trace ft2_tremor_reset).
+void ft2_tremor(Channel* channel, uint8_t parameter)
+{
+    if (parameter == 0) parameter = channel->tremor_memory;
+    channel->tremor_memory = parameter;
+    uint8_t on = channel->tremor_position & TREMOR_ON;
+    int32_t count = (channel->tremor_position & TREMOR_TICKS) - 1;
+    if (count < 0) {
+        if (on != 0) {
+            on = 0;
+            count = parameter & 15;
+        } else {
+            on = TREMOR_ON;
+            count = parameter >> 4;
+        }
+    }
+    channel->tremor_position = static_cast<uint8_t>(on | count);
+    channel->out_volume = on != 0 ? channel->volume : 0;
+    channel->update |= UPDATE_VOLUME;
+}
+
+// FT2's multi-retrigger step: a counter to the interval, then the volume change, the volume
+// column's set volume or panning again, and the note from its start (envelopes run on).
+void ft2_retrigger_step(Song* song, Channel* channel)
+{
+    const int32_t count = channel->retrig_count + 1;
+    if (count < channel->retrig_interval) {
+        channel->retrig_count = static_cast<uint8_t>(count);
+        return;
+    }
+    channel->retrig_count = 0;
+    int32_t volume = channel->volume;
+    switch (channel->retrig_mode) {
+    case 1: volume -= 1; break;
+    case 2: volume -= 2; break;
+    case 3: volume -= 4; break;
+    case 4: volume -= 8; break;
+    case 5: volume -= 16; break;
+    case 6: volume = (volume >> 1) + (volume >> 3) + (volume >> 4); break;
+    case 7: volume >>= 1; break;
+    case 9: volume += 1; break;
+    case 10: volume += 2; break;
+    case 11: volume += 4; break;
+    case 12: volume += 8; break;
+    case 13: volume += 16; break;
+    case 14: volume = (volume >> 1) + volume; break;
+    case 15: volume += volume; break;
+    default: break;
+    }
+    set_volume(channel, std::clamp(volume, 0, 64));
+    const uint8_t byte = channel->volume_byte;
+    if (byte >= 0x10 && byte <= 0x50) set_volume(channel, byte - 16);
+    if (byte >= 0xC0 && byte <= 0xCF) {
+        channel->panning = (byte & 15) << 4;
+        channel->update |= UPDATE_PANNING;
+    }
+    note_trigger(song, channel, 0, 0, 0);
+}
+
+// FT2's note delay on its tick: the row's note, from its own instrument number, defaults only
+// with one, and the volume column's set volume or panning again (traces ft2_delay_*).
+void ft2_delayed_note(Song* song, Channel* channel)
+{
+    note_trigger(song, channel, channel->saved_note, 0, 0);
+    if (channel->saved_instrument != 0) restore_defaults(channel);
+    instrument_restart(song, channel);
+    const uint8_t byte = channel->volume_byte;
+    if (byte >= 0x10 && byte <= 0x50) {
+        set_volume(channel, byte - 16);
+    } else if (byte >= 0xC0 && byte <= 0xCF && channel->saved_note != NOTE_KEY_OFF) {
+        // A delayed key-off keeps its panning (trace ft2_delay_volume_column, row 0E).
+        channel->panning = (byte & 15) << 4;
+        channel->update |= UPDATE_PANNING;
+    }
+}
+
 // Axy, 5xy and 6xy on later ticks: up by the high nibble, else down by the low one.
 void volume_slide(Channel* channel)
 {
@@ -111,19 +273,41 @@ void set_envelope_position(Channel* channel, const Instrument* instrument, uint3
 void extended_row(Song* song, Channel* channel, uint8_t command, uint8_t y, Sample* sample,
                   RowState* row)
 {
+    const bool ft2_rules = ft2(song);
     switch (command) {
     case EXTENDED_FINE_PORTA_UP:
+        // FT2 remembers y and keeps the period above 0; the show slides by y as it stands.
+        if (ft2_rules) {
+            if (y == 0) y = channel->fine_up_memory;
+            channel->fine_up_memory = y;
+            ft2_slide_period(channel, -y * 4);
+            break;
+        }
         channel->period -= y * 4;
         break;
     case EXTENDED_FINE_PORTA_DOWN:
+        if (ft2_rules) {
+            if (y == 0) y = channel->fine_down_memory;
+            channel->fine_down_memory = y;
+            ft2_slide_period(channel, y * 4);
+            break;
+        }
         channel->period += y * 4;
+        break;
+    case EXTENDED_GLISSANDO:  // only FT2 has it
+        if (ft2_rules) channel->glissando = y != 0;
         break;
     case EXTENDED_VIBRATO_CONTROL:
         channel->wave_control = static_cast<uint8_t>((channel->wave_control & 0xF0) | y);
         break;
+    case EXTENDED_TREMOLO_CONTROL:  // only FT2 has the tremolo
+        if (ft2_rules) channel->wave_control = static_cast<uint8_t>((channel->wave_control & 0x0F) | (y << 4));
+        break;
     case EXTENDED_SET_FINETUNE:
-        // Changes the loaded sample for every channel that plays it. The shared stand-in for
-        // missing samples stays all zero.
+        // FT2 gives the finetune to this channel's note of the same row (note_trigger); the
+        // show changes the loaded sample for every channel that plays it. The shared stand-in
+        // for missing samples stays all zero.
+        if (ft2_rules) break;
         if (sample != &empty_sample) sample->finetune = static_cast<int8_t>(y);
         break;
     case EXTENDED_PATTERN_LOOP:
@@ -135,20 +319,40 @@ void extended_row(Song* song, Channel* channel, uint8_t command, uint8_t y, Samp
         }
         break;
     case EXTENDED_SET_PANNING_COARSE:
+        if (ft2_rules) break;  // FT2 has no E8y
         channel->panning = y * 16;
         channel->update |= UPDATE_PANNING;
         break;
     case EXTENDED_FINE_VOLUME_UP:
+        // FT2 keeps one memory for EAy and one for EBy; the show shares one.
+        if (ft2_rules) {
+            if (y == 0) y = channel->fine_volume_up_memory;
+            channel->fine_volume_up_memory = y;
+            set_volume(channel, raise(channel->volume, y, 64));
+            break;
+        }
         if (y != 0) channel->fine_volslide_memory = y;
         channel->volume = raise(channel->volume, channel->fine_volslide_memory, 64);
         channel->update |= UPDATE_VOLUME;
         break;
     case EXTENDED_FINE_VOLUME_DOWN:
+        if (ft2_rules) {
+            if (y == 0) y = channel->fine_volume_down_memory;
+            channel->fine_volume_down_memory = y;
+            set_volume(channel, lower(channel->volume, y));
+            break;
+        }
         if (y != 0) channel->fine_volslide_memory = y;
         channel->volume = lower(channel->volume, channel->fine_volslide_memory);
         channel->update |= UPDATE_VOLUME;
         break;
+    case EXTENDED_NOTE_CUT:
+        // FT2 cuts at once with EC0; the show cuts on tick y, so never with EC0.
+        if (ft2_rules && y == 0) set_volume(channel, 0);
+        break;
     case EXTENDED_NOTE_DELAY:
+        // FT2 has left the row alone already (read_cell), and ED0 is an ordinary row.
+        if (ft2_rules) break;
         // The note waits for tick y: until then the voice hears nothing of this row.
         channel->volume = row->kept_volume;
         channel->period = row->kept_period;
@@ -166,6 +370,19 @@ void extended_row(Song* song, Channel* channel, uint8_t command, uint8_t y, Samp
 void extended_tick(Song* song, Channel* channel, const Cell& cell, uint8_t command, uint8_t y,
                    Sample* sample)
 {
+    if (ft2(song)) {
+        // FT2 counts within the pass, so these fire once in every pass of a pattern delay.
+        const int32_t t = pass_tick(song);
+        if (command == EXTENDED_RETRIGGER && y != 0 && t % y == 0) {
+            note_trigger(song, channel, 0, 0, 0);
+            instrument_restart(song, channel);
+        } else if (command == EXTENDED_NOTE_CUT && t == y) {
+            set_volume(channel, 0);
+        } else if (command == EXTENDED_NOTE_DELAY && t == y) {
+            ft2_delayed_note(song, channel);
+        }
+        return;
+    }
     switch (command) {
     case EXTENDED_RETRIGGER:
         if (y != 0 && song->tick % y == 0) {
@@ -183,7 +400,7 @@ void extended_tick(Song* song, Channel* channel, const Cell& cell, uint8_t comma
             channel_reset(channel, sample);
             channel->period = channel->note_period;
             channel->update |= UPDATE_FREQUENCY;
-            if (cell.volume != 0) volume_column(channel, cell.volume);
+            if (cell.volume != 0) volume_column(song, channel, cell.volume);
             channel->update |= UPDATE_TRIGGER;
         } else {
             channel->update &= static_cast<uint8_t>(~UPDATE_NOTE);
@@ -196,30 +413,35 @@ void extended_tick(Song* song, Channel* channel, const Cell& cell, uint8_t comma
 
 }  // namespace
 
-void volume_column(Channel* channel, uint8_t volume_byte)
+void volume_column(Song* song, Channel* channel, uint8_t volume_byte)
 {
+    const bool ft2_rules = ft2(song);
     const int32_t y = volume_byte & 15;
-    switch (volume_byte >> 4) {
+    // FT2 slides volume (6y, 7y) and panning (Dy, Ey), sets the vibrato depth (By) and moves
+    // the tone portamento (Fy) on later ticks only (trace ft2_note_range); the show also on the
+    // first.
+    const uint8_t command = volume_byte >> 4;
+    if (ft2_rules && (command == 0x6 || command == 0x7 || command == 0xB || command >= 0xD)) return;
+    switch (command) {
     case 0x1: case 0x2: case 0x3: case 0x4:
-        channel->volume = volume_byte - 16;
-        channel->update |= UPDATE_VOLUME;
+        set_volume(channel, volume_byte - 16);
         break;
     case 0x5:
-        // 0x50 is volume 64; 0x51..0x5F are not commands.
-        if (y == 0) {
-            channel->volume = 64;
-            channel->update |= UPDATE_VOLUME;
-        }
+        // 0x50 is volume 64; FT2 reads 0x51..0x5F as 64 too, for the show they are not commands.
+        if (y == 0 || ft2_rules) set_volume(channel, 64);
         break;
     case 0x6: case 0x8:
-        channel->volume = lower(channel->volume, y);
-        channel->update |= UPDATE_VOLUME;
+        set_volume(channel, lower(channel->volume, y));
         break;
     case 0x7: case 0x9:
-        channel->volume = raise(channel->volume, y, 64);
-        channel->update |= UPDATE_VOLUME;
+        set_volume(channel, raise(channel->volume, y, 64));
         break;
     case 0xA:
+        // FT2 keeps the speed four times finer and ignores 0.
+        if (ft2_rules) {
+            if (y != 0) channel->vib_speed = static_cast<uint8_t>(y * 4);
+            break;
+        }
         channel->vib_speed = static_cast<uint8_t>(y);
         break;
     case 0xB:
@@ -247,9 +469,26 @@ void volume_column(Channel* channel, uint8_t volume_byte)
     }
 }
 
-void volume_column_tick(Channel* channel, uint8_t volume_byte)
+void volume_column_tick(Song* song, Channel* channel, uint8_t volume_byte)
 {
     const int32_t y = volume_byte & 15;
+    if (ft2(song)) {
+        switch (volume_byte >> 4) {
+        case 0x6: set_volume(channel, lower(channel->volume, y)); return;
+        case 0x7: set_volume(channel, raise(channel->volume, y, 64)); return;
+        case 0xB:
+            if (y != 0) channel->vib_depth = static_cast<uint8_t>(y);
+            ft2_vibrato(channel);
+            return;
+        case 0xD:
+            // FT2 reads D0 as "all the way left".
+            channel->panning = y == 0 ? 0 : lower(channel->panning, y);
+            channel->update |= UPDATE_PANNING;
+            return;
+        case 0xF: ft2_porta_step(song, channel); return;
+        default: break;  // E0..EF as the show
+        }
+    }
     switch (volume_byte >> 4) {
     case 0x6:
         channel->volume = lower(channel->volume, y);
@@ -286,6 +525,49 @@ void effect_row(Song* song, Channel* channel, const Cell& cell, const Instrument
     const uint8_t xy = cell.parameter;
     const uint8_t x = xy >> 4;
     const uint8_t y = xy & 15;
+    if (ft2(song)) {
+        // What FT2 does on a row's first tick beyond the show's engine, or instead of it. Its
+        // slides, vibratos, tremolo, tremor and key-off (Kxx, xx > 0) wait for the later
+        // ticks, tone portamento and 9xx were handled with the note (read_cell), and no
+        // effect runs on a row whose note waits for EDy.
+        switch (cell.effect) {
+        case EFFECT_PORTA_UP: case EFFECT_PORTA_DOWN: case EFFECT_TONE_PORTA: case EFFECT_VIBRATO:
+        case EFFECT_TONE_PORTA_VOLSLIDE: case EFFECT_VIBRATO_VOLSLIDE: case EFFECT_SAMPLE_OFFSET:
+        case EFFECT_VOLUME_SLIDE: case EFFECT_GLOBAL_VOLUME_SLIDE: case EFFECT_KEY_OFF:
+        case EFFECT_PANNING_SLIDE: case EFFECT_TREMOR:
+            return;
+        case EFFECT_SET_VOLUME:
+            set_volume(channel, std::min<int32_t>(xy, 64));  // the show keeps louder values
+            return;
+        case EFFECT_SPEED_TEMPO:
+            if (xy == 0) {
+                // F00 holds FT2 on its row for ever: the song ends there, and plays on at
+                // the old speed only when asked to go past its end.
+                song->song_looped = 1;
+                return;
+            }
+            break;
+        case EFFECT_ENVELOPE_POSITION:
+            ft2_set_envelope_position(channel, instrument, xy);
+            return;
+        case EFFECT_MULTI_RETRIGGER:
+            if (y != 0) channel->retrig_interval = y;
+            if (x != 0) channel->retrig_mode = x;
+            if (channel->volume_byte == 0) ft2_retrigger_step(song, channel);
+            return;
+        case EFFECT_EXTRA_FINE_PORTA:
+            if (x == 1) {
+                if (y != 0) channel->xfine_up_memory = y;
+                ft2_slide_period(channel, -channel->xfine_up_memory);
+            } else if (x == 2) {
+                if (y != 0) channel->xfine_down_memory = y;
+                ft2_slide_period(channel, channel->xfine_down_memory);
+            }
+            return;
+        default:
+            break;  // as the show's engine
+        }
+    }
     switch (cell.effect) {
     case EFFECT_PORTA_UP:
         if (xy != 0) channel->porta_up_memory = xy;
@@ -405,11 +687,87 @@ void effect_row(Song* song, Channel* channel, const Cell& cell, const Instrument
     }
 }
 
+// FT2's later ticks, where its effects differ from the show's engine's: memories are written
+// here rather than on the first tick, the slides keep their own limits, and tremolo, Kxx and
+// Hxy per channel exist. Exy goes on to extended_tick.
+void ft2_effect_tick(Song* song, Channel* channel, const Cell& cell)
+{
+    uint8_t xy = cell.parameter;
+    if (cell.effect == EFFECT_ARPEGGIO && xy == 0) return;
+    switch (cell.effect) {
+    case EFFECT_ARPEGGIO:
+        ft2_arpeggio(song, channel, xy);
+        break;
+    case EFFECT_PORTA_UP:
+        if (xy != 0) channel->porta_up_memory = xy;
+        ft2_slide_period(channel, -channel->porta_up_memory * 4);
+        break;
+    case EFFECT_PORTA_DOWN:
+        if (xy != 0) channel->porta_down_memory = xy;
+        ft2_slide_period(channel, channel->porta_down_memory * 4);
+        break;
+    case EFFECT_TONE_PORTA:
+        ft2_porta_step(song, channel);
+        break;
+    case EFFECT_VIBRATO:
+        if ((xy >> 4) != 0) channel->vib_speed = static_cast<uint8_t>((xy >> 4) * 4);
+        if ((xy & 15) != 0) channel->vib_depth = xy & 15;
+        ft2_vibrato(channel);
+        break;
+    case EFFECT_TONE_PORTA_VOLSLIDE:
+        ft2_porta_step(song, channel);
+        ft2_volume_slide(channel, xy);
+        break;
+    case EFFECT_VIBRATO_VOLSLIDE:
+        ft2_vibrato(channel);
+        ft2_volume_slide(channel, xy);
+        break;
+    case EFFECT_TREMOLO:
+        if (xy != 0) {
+            if ((xy & 15) != 0) channel->trem_depth = xy & 15;
+            if ((xy >> 4) != 0) channel->trem_speed = static_cast<uint8_t>((xy >> 4) * 4);
+        }
+        ft2_tremolo(channel);
+        break;
+    case EFFECT_VOLUME_SLIDE:
+        ft2_volume_slide(channel, xy);
+        break;
+    case EFFECT_GLOBAL_VOLUME_SLIDE:
+        if (xy == 0) xy = channel->global_volslide_memory;
+        channel->global_volslide_memory = xy;
+        song->global_volume = (xy >> 4) != 0 ? raise(song->global_volume, xy >> 4, 64)
+                                             : lower(song->global_volume, xy & 15);
+        break;
+    case EFFECT_KEY_OFF:
+        if (pass_tick(song) == (xy & 31)) release_key(song, channel);
+        break;
+    case EFFECT_PANNING_SLIDE:
+        if (xy == 0) xy = channel->panslide_memory;
+        channel->panslide_memory = xy;
+        channel->panning = (xy >> 4) != 0 ? raise(channel->panning, xy >> 4, 255)
+                                          : lower(channel->panning, xy & 15);
+        channel->update |= UPDATE_PANNING;
+        break;
+    case EFFECT_MULTI_RETRIGGER:
+        ft2_retrigger_step(song, channel);
+        break;
+    case EFFECT_TREMOR:
+        ft2_tremor(channel, xy);
+        break;
+    default:
+        break;
+    }
+}
+
 void effect_tick(Song* song, Channel* channel, const Cell& cell, const Instrument* instrument,
                  Sample* sample)
 {
     (void)instrument;
     const uint8_t xy = cell.parameter;
+    if (ft2(song)) {
+        ft2_effect_tick(song, channel, cell);
+        if (cell.effect != EFFECT_EXTENDED) return;
+    }
     switch (cell.effect) {
     case EFFECT_ARPEGGIO:
         if (xy != 0) {

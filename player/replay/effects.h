@@ -39,9 +39,11 @@ enum Effect : uint8_t {
 enum ExtendedEffect : uint8_t {
     EXTENDED_FINE_PORTA_UP = 0x1,
     EXTENDED_FINE_PORTA_DOWN = 0x2,
+    EXTENDED_GLISSANDO = 0x3,
     EXTENDED_VIBRATO_CONTROL = 0x4,
     EXTENDED_SET_FINETUNE = 0x5,
     EXTENDED_PATTERN_LOOP = 0x6,
+    EXTENDED_TREMOLO_CONTROL = 0x7,
     EXTENDED_SET_PANNING_COARSE = 0x8,
     EXTENDED_RETRIGGER = 0x9,
     EXTENDED_FINE_VOLUME_UP = 0xA,
@@ -62,14 +64,16 @@ struct RowState {
 };
 
 // First tick of a row; only called for a non-zero volume byte, after note and instrument.
-void volume_column(Channel* channel, uint8_t volume_byte);
+void volume_column(Song* song, Channel* channel, uint8_t volume_byte);
 // First tick of a row, after the volume column, envelopes and fade-out.
 void effect_row(Song* song, Channel* channel, const Cell& cell, const Instrument* instrument,
                 Sample* sample, RowState* row);
 // Every later tick of the row (pattern-delay ticks included), volume column first.
-void volume_column_tick(Channel* channel, uint8_t volume_byte);
+void volume_column_tick(Song* song, Channel* channel, uint8_t volume_byte);
 void effect_tick(Song* song, Channel* channel, const Cell& cell, const Instrument* instrument,
                  Sample* sample);
+// Under FT2's rules, the later ticks of every effect but Exy.
+void ft2_effect_tick(Song* song, Channel* channel, const Cell& cell);
 
 // Moves the period porta_speed * 4 towards porta_target, stopping exactly on it.
 void tone_porta_step(Channel* channel);

@@ -85,8 +85,7 @@ Voice* pool_voice(int32_t voice_index)
 // A centred panning with the envelope at 64 asks for 256 (trace envelopes).
 void update_gains(Voice* voice)
 {
-    voice->gain_left = static_cast<uint8_t>((255 - voice->panning) * voice->volume / 255);
-    voice->gain_right = static_cast<uint8_t>(voice->panning * voice->volume / 255);
+    voice_update_gains(voice);
 }
 
 // 16.16 slope between two points; 0 for points on the same tick.
@@ -279,6 +278,297 @@ void auto_vibrato_step(Channel* channel, const Instrument* instrument)
     if (channel->avib_sweep < instrument->vibrato_sweep) channel->avib_sweep += 1;
     channel->avib_phase += instrument->vibrato_rate;
     if (channel->avib_phase > 255) channel->avib_phase -= 256;
+    channel->update |= UPDATE_FREQUENCY;
+}
+
+}  // namespace player
+
+namespace player {
+
+namespace {
+
+// The waveform both effect vibratos and the tremolo read: 255 * sin over half a cycle.
+constexpr std::array<uint8_t, 32> FT2_SINE = {
+    0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212, 224, 235, 244, 250, 253,
+    255, 253, 250, 244, 235, 224, 212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
+
+// The auto-vibrato's sine runs the other way round: round(64 * sin(-phase * 2 pi / 256)).
+const std::array<int8_t, 256>& ft2_auto_vibrato_sine()
+{
+    static const std::array<int8_t, 256> table = [] {
+        std::array<int8_t, 256> t{};
+        for (int32_t phase = 0; phase < 256; ++phase) {
+            t[static_cast<size_t>(phase)] = static_cast<int8_t>(
+                std::lround(64.0 * std::sin(-phase * 6.283185307179586 / 256.0)));
+        }
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+int32_t ft2_table_period(int32_t index, bool linear)
+{
+    index = std::clamp(index, 0, FT2_PERIODS - 1);
+    if (linear) return (FT2_PERIODS - index) * 4;
+    // Amiga: entry 16 * (note + 1) + f is the note's period moved f/16 of the way to the next.
+    const int32_t note = index / 16 - 1;
+    const int32_t fine = index % 16;
+    if (note < 0) return amiga_period(0, static_cast<int8_t>(fine * 8 - 128));
+    return amiga_period(note, static_cast<int8_t>(fine * 8));
+}
+
+int32_t ft2_note_period(int32_t real_note, int8_t finetune, bool linear)
+{
+    return ft2_table_period((real_note - 1) * 16 + (finetune >> 3) + 16, linear);
+}
+
+int32_t ft2_snap_period(int32_t period, int32_t semitones, int8_t finetune, bool linear)
+{
+    const int32_t fine = (finetune >> 3) + 16;
+    // The search spans 8 octaves where the table has 10, and the result stops at 1551: FT2's
+    // own limits, which clamp arpeggios on high notes.
+    int32_t low = 0;
+    int32_t high = 8 * 12 * 16;
+    for (int32_t i = 0; i < 8; ++i) {
+        const int32_t middle = (((low + high) >> 1) & ~15) + fine;
+        const int32_t probe = std::max(middle - 8, 0);
+        if (period >= ft2_table_period(probe, linear)) {
+            high = (middle - fine) & ~15;
+        } else {
+            low = (middle - fine) & ~15;
+        }
+    }
+    int32_t index = low + fine + semitones * 16;
+    if (index >= 1550) index = 1551;
+    return ft2_table_period(index, linear);
+}
+
+int32_t ft2_frequency(int32_t period, bool linear)
+{
+    if (period <= 0) return 0;
+    if (linear) return channel_frequency(period, 0, true);
+    return static_cast<int32_t>(14317456 / period);
+}
+
+void ft2_envelope_step(Channel* channel, const EnvelopeShape& envelope, bool volume)
+{
+    uint32_t& tick_field = volume ? channel->venv_tick : channel->penv_tick;
+    int32_t& position = volume ? channel->venv_point : channel->penv_point;
+    int16_t& value = volume ? channel->venv_fixed : channel->penv_fixed;
+    int16_t& delta = volume ? channel->venv_delta : channel->penv_delta;
+    const EnvelopePoint* points = envelope.points;
+    const int32_t count = envelope.count;
+    const bool sustain = (envelope.type & ENVELOPE_SUSTAIN) != 0;
+    const bool loop = (envelope.type & ENVELOPE_LOOP) != 0;
+
+    const uint16_t tick = static_cast<uint16_t>(tick_field + 1);
+    tick_field = tick;
+    position = std::clamp(position, 0, std::max(count - 1, 0));
+    bool interpolated = false;
+    int32_t out = value;
+    if (count > 0 && tick == points[position].tick) {
+        value = static_cast<int16_t>(points[position].value << 8);
+        int32_t next = position + 1;
+        if (loop) {
+            next -= 1;
+            // A loop end on the sustain point stops looping once the key is released.
+            if (next == envelope.loop_end &&
+                !(sustain && next == envelope.sustain && channel->key_off != 0)) {
+                next = envelope.loop_start;
+                tick_field = points[next].tick;
+                value = static_cast<int16_t>(points[next].value << 8);
+            }
+            next += 1;
+        }
+        if (next < count) {
+            if (sustain && channel->key_off == 0 && next - 1 == envelope.sustain) {
+                delta = 0;  // held: the position stays
+            } else {
+                position = next;
+                const int32_t ticks = static_cast<int16_t>(points[next].tick - points[next - 1].tick);
+                if (ticks > 0) {
+                    const int32_t rise = static_cast<int8_t>(points[next].value - points[next - 1].value);
+                    delta = static_cast<int16_t>((rise * 256) / ticks);
+                    out = value;
+                    interpolated = true;
+                } else {
+                    delta = 0;
+                }
+            }
+        } else {
+            delta = 0;
+        }
+    }
+    if (!interpolated) {
+        value = static_cast<int16_t>(value + delta);
+        out = value;
+        const int32_t high = (out >> 8) & 0xFF;
+        if (high > 64) {
+            // Slid past 64 it stops at 64, below 0 (a wrapped high byte) at 0.
+            out = high <= 160 ? 64 << 8 : 0;
+            value = static_cast<int16_t>(out);
+            delta = 0;
+        }
+    }
+    if (volume) {
+        channel->venv_value = (out >> 8) & 0xFF;
+        channel->update |= UPDATE_VOLUME;
+    } else {
+        channel->penv_value = (out >> 8) & 0xFF;
+        channel->update |= UPDATE_PANNING;
+    }
+}
+
+namespace {
+
+// Places one envelope at `position`: FT2's search, except that landing exactly on a point
+// other than the sustain point counts as past it, so that a loop ending there is not taken on
+// the next tick; on the sustain point the envelope holds (trace lxx_after_loop).
+bool place_envelope(const EnvelopeShape& envelope, int32_t position, uint32_t& tick,
+                    int32_t& point, int16_t& value, int16_t& delta)
+{
+    bool on_sustain = false;
+    const EnvelopePoint* points = envelope.points;
+    const int32_t count = envelope.count;
+    tick = static_cast<uint16_t>(position - 1);
+    int32_t pos = 0;
+    bool set_value = true;
+    int32_t k = position;
+    if (count > 1) {
+        pos = 1;
+        for (int32_t i = 0; i < count - 1; ++i) {
+            if (k < points[pos].tick) {
+                pos -= 1;
+                k -= points[pos].tick;
+                if (k == 0 && (envelope.type & ENVELOPE_SUSTAIN) != 0 && pos == envelope.sustain) {
+                    // On the sustain point: the next step reaches it and holds there.
+                    set_value = false;
+                    on_sustain = true;
+                    break;
+                }
+                if (k == 0) {
+                    // On point pos: its value, and the slope of the segment after it.
+                    value = static_cast<int16_t>(points[pos].value << 8);
+                    const int32_t ticks = static_cast<int16_t>(points[pos + 1].tick - points[pos].tick);
+                    const int32_t rise = static_cast<int8_t>(points[pos + 1].value - points[pos].value);
+                    delta = static_cast<int16_t>(ticks > 0 ? rise * 256 / ticks : 0);
+                    pos += 1;
+                    set_value = false;
+                    break;
+                }
+                const int32_t ticks = static_cast<int16_t>(points[pos + 1].tick - points[pos].tick);
+                if (ticks <= 0) {
+                    set_value = true;
+                    break;
+                }
+                const int32_t rise = static_cast<int8_t>(points[pos + 1].value - points[pos].value);
+                delta = static_cast<int16_t>(rise * 256 / ticks);
+                value = static_cast<int16_t>((points[pos].value << 8) + static_cast<int16_t>(delta * (k - 1)));
+                pos += 1;
+                set_value = false;
+                break;
+            }
+            pos += 1;
+        }
+        if (set_value) pos -= 1;
+    }
+    if (set_value && count > 0) {
+        delta = 0;
+        value = static_cast<int16_t>(points[std::min(pos, count - 1)].value << 8);
+    }
+    point = std::min(pos, std::max(count - 1, 0));
+    return on_sustain;
+}
+
+}  // namespace
+
+void ft2_set_envelope_position(Channel* channel, const Instrument* instrument, int32_t position)
+{
+    if ((instrument->volume_type & ENVELOPE_ON) == 0) return;
+    channel->venv_placed = place_envelope(volume_envelope(instrument), position, channel->venv_tick,
+                                          channel->venv_point, channel->venv_fixed, channel->venv_delta);
+    // FT2 tests the volume envelope's sustain flag for the panning envelope.
+    if ((instrument->volume_type & ENVELOPE_SUSTAIN) != 0) {
+        place_envelope(panning_envelope(instrument), position, channel->penv_tick,
+                       channel->penv_point, channel->penv_fixed, channel->penv_delta);
+    }
+}
+
+void ft2_vibrato(Channel* channel)
+{
+    const int32_t i = (channel->vib_position >> 2) & 31;
+    const bool negative = static_cast<int8_t>(channel->vib_position) < 0;
+    int32_t wave = 255;
+    switch (channel->wave_control & 3) {
+    case 0: wave = FT2_SINE[static_cast<size_t>(i)]; break;
+    case 1:
+        wave = i << 3;
+        if (negative) wave = 255 - wave;
+        break;
+    default: break;
+    }
+    const int32_t depth = (wave * channel->vib_depth) >> 5;
+    channel->out_period = negative ? channel->period - depth : channel->period + depth;
+    channel->vib_position = static_cast<uint8_t>(channel->vib_position + channel->vib_speed);
+    channel->update |= UPDATE_FREQUENCY;
+}
+
+void ft2_tremolo(Channel* channel)
+{
+    const int32_t i = (channel->trem_position >> 2) & 31;
+    int32_t wave = 255;
+    switch ((channel->wave_control >> 4) & 3) {
+    case 0: wave = FT2_SINE[static_cast<size_t>(i)]; break;
+    case 1:
+        wave = i << 3;
+        // FT2 looks at the vibrato's position here, not the tremolo's.
+        if (static_cast<int8_t>(channel->vib_position) < 0) wave = 255 - wave;
+        break;
+    default: break;
+    }
+    const int32_t depth = (wave * channel->trem_depth) >> 6;
+    channel->out_volume = static_cast<int8_t>(channel->trem_position) < 0
+                              ? std::max(channel->volume - depth, 0)
+                              : std::min(channel->volume + depth, 64);
+    channel->trem_position = static_cast<uint8_t>(channel->trem_position + channel->trem_speed);
+    channel->update |= UPDATE_VOLUME;
+}
+
+void ft2_auto_vibrato(Channel* channel, const Instrument* instrument)
+{
+    const int32_t depth = instrument->vibrato_depth;
+    if (depth == 0) {
+        channel->final_period = channel->out_period;
+        return;
+    }
+    int32_t amplitude;
+    if (channel->avib_sweep > 0) {
+        amplitude = channel->avib_sweep;
+        // After a key-off during the sweep only the sweep step itself is used.
+        if (channel->key_off == 0) {
+            amplitude += channel->avib_amplitude;
+            if ((amplitude >> 8) > depth) {
+                amplitude = depth << 8;
+                channel->avib_sweep = 0;
+            }
+            channel->avib_amplitude = amplitude;
+        }
+    } else {
+        amplitude = channel->avib_amplitude;
+    }
+    channel->avib_phase = (channel->avib_phase + instrument->vibrato_rate) & 255;
+    const int32_t phase = channel->avib_phase;
+    int32_t wave;
+    switch (instrument->vibrato_type) {
+    case 1: wave = phase > 127 ? 64 : -64; break;
+    case 2: wave = (((phase >> 1) + 64) & 127) - 64; break;
+    case 3: wave = ((64 - (phase >> 1)) & 127) - 64; break;
+    default: wave = ft2_auto_vibrato_sine()[static_cast<size_t>(phase)]; break;
+    }
+    const uint16_t period = static_cast<uint16_t>(channel->out_period + ((wave * amplitude) >> 14));
+    channel->final_period = period >= 32000 ? 0 : period;
     channel->update |= UPDATE_FREQUENCY;
 }
 

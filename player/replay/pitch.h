@@ -54,4 +54,31 @@ void vibrato_advance(Channel* channel);
 // The instrument's vibrato, added to period_offset once per tick after the effects.
 void auto_vibrato_step(Channel* channel, const Instrument* instrument);
 
+// FastTracker 2's pitch and envelope arithmetic, for songs played by its rules.
+
+// Entries in FT2's period table: 10 octaves of 12 notes at 16 finetune steps, plus margins.
+constexpr int32_t FT2_PERIODS = 1936;
+// Period of table entry `index` (0..FT2_PERIODS - 1; others are clamped).
+int32_t ft2_table_period(int32_t index, bool linear);
+// Period of a real note (1-based, relative note added; 1..119) at `finetune`, which FT2 keeps
+// to 1/16 of a semitone, rounding down.
+int32_t ft2_note_period(int32_t real_note, int8_t finetune, bool linear);
+// `period` snapped to the nearest semitone of the finetune's grid, moved up `semitones`:
+// what the arpeggio and glissando sound.
+int32_t ft2_snap_period(int32_t period, int32_t semitones, int8_t finetune, bool linear);
+// Hz of an FT2 period; 0 for a period of 0.
+int32_t ft2_frequency(int32_t period, bool linear);
+// One tick of an envelope as FT2 steps it (8.8 value; the tick counts first). On is checked
+// by the caller.
+void ft2_envelope_step(Channel* channel, const EnvelopeShape& envelope, bool volume);
+// Lxx: moves the volume envelope (and, when the volume envelope has a sustain point, the
+// panning one) to `position`.
+void ft2_set_envelope_position(Channel* channel, const Instrument* instrument, int32_t position);
+// Effect vibrato: out_period from period and vib_position, which then moves on.
+void ft2_vibrato(Channel* channel);
+// Tremolo: out_volume from volume and trem_position, which then moves on.
+void ft2_tremolo(Channel* channel);
+// The instrument's vibrato: final_period from out_period.
+void ft2_auto_vibrato(Channel* channel, const Instrument* instrument);
+
 }  // namespace player

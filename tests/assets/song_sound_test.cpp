@@ -26,6 +26,7 @@ protected:
                                      player::mem_tell);
         player::Song* song = player::song_load("quorbela.xm", nullptr);
         ASSERT_NE(song, nullptr);
+        player::song_set_rules(song, player::Rules::SHOW);
         const offline::RenderResult result = offline::render_song(
             song, 44100, 200ull * 44100, true, false,
             [](const int16_t* pcm, uint32_t count) {

@@ -150,6 +150,7 @@ TEST_P(MultiRetriggerTest, VolumeActionAndTrigger)
 {
     const RetriggerCase& c = GetParam();
     player::Song song{};
+    song.rules = player::Rules::SHOW;
     song.tick = 2;
     player::Channel channel{};
     channel.retrig_mode = c.mode;
@@ -179,6 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(MultiRetriggerTest, OnlyOnMultiplesOfTheInterval)
 {
     player::Song song{};
+    song.rules = player::Rules::SHOW;
     player::Channel channel{};
     channel.retrig_mode = 1;
     channel.retrig_interval = 3;

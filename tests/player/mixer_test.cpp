@@ -395,6 +395,163 @@ TEST_F(MixerTest, SilentVoicesStillAdvanceAndVoicesAddUp)
     EXPECT_FLOAT_EQ(out[2 * 120], s.frames[20] * (255 * 0.003921568859f));
 }
 
+// How each mix style turns volume (127 full) and panning into gain bytes. FT2's: 255 is its
+// loudest, sqrt panning, so centre is 255 * 0.7071 = 180.3 and hard right leaks 255 / 16 = 15.9
+// to the left; a Cxx louder than full volume saturates there.
+TEST_F(MixerTest, MixStylesTurnVolumeAndPanningIntoGains)
+{
+    struct Case {
+        MixStyle style;
+        int32_t volume, panning;
+        uint8_t left, right;
+    };
+    const Case cases[] = {
+        {MixStyle::SHOW, 127, 128, 63, 63},  {MixStyle::SHOW, 127, 0, 127, 0},
+        {MixStyle::SHOW, 255, 255, 0, 255},  {MixStyle::FT2, 127, 128, 180, 180},
+        {MixStyle::FT2, 127, 0, 255, 0},     {MixStyle::FT2, 127, 255, 16, 255},
+        {MixStyle::FT2, 64, 128, 91, 91},    {MixStyle::FT2, 255, 0, 255, 0},
+        {MixStyle::FT2, 0, 64, 0, 0},        {MixStyle::FT2, 127, 64, 221, 128},
+    };
+    for (const Case& c : cases) {
+        Voice& v = voice(3);
+        v.volume = c.volume;
+        v.panning = c.panning;
+        voice_set_mix_style(3, c.style);
+        EXPECT_EQ(v.gain_left, c.left) << c.volume << " " << c.panning;
+        EXPECT_EQ(v.gain_right, c.right) << c.volume << " " << c.panning;
+    }
+}
+
+// 5 ms, whatever the rate.
+TEST(MixerQuickRampTest, LastsFiveMilliseconds)
+{
+    const std::pair<int32_t, int32_t> cases[] = {{44100, 220}, {48000, 240}, {8000, 40}, {150, 1}};
+    for (const auto& [rate, frames] : cases) {
+        ASSERT_TRUE(voice_pool_create(rate));
+        EXPECT_EQ(quick_ramp_length(), frames) << rate;
+    }
+    voice_pool_destroy();
+}
+
+// A note started on an FT2 voice fades in from silence over the quick ramp while the old one
+// fades out beside it; a SHOW voice plays the new note at once at the gains it had. Both
+// samples are constant so every frame can be worked by hand: old 1000, new 2000, gain 255 of
+// FT2 is 0.3125, so 312.5 fading out and 625 fading in over 220 frames.
+TEST_F(MixerTest, Ft2NoteStartFadesTheOldNoteOutAndTheNewOneIn)
+{
+    TestSample old_note(std::vector<int16_t>(64, 1000), LOOP_FORWARD, 0, 64);
+    TestSample new_note(std::vector<int16_t>(64, 2000), LOOP_FORWARD, 0, 64);
+    for (MixStyle style : {MixStyle::FT2, MixStyle::SHOW}) {
+        voice().mix_style = MixStyle::SHOW;  // settled gains, no fade from the last pass
+        Voice& v = start(&old_note.sample, 0, ONE);
+        v.mix_style = style;
+        mix(10);
+        voice_play(0, &new_note.sample);
+        const std::vector<float> out = mix(400);
+        const float full = style == MixStyle::FT2 ? 625.0f : 2000.0f * 255 * 0.003921568859f;
+        for (int k : {0, 1, 110, 219, 220, 399}) {
+            const float t = std::min(k, 220) / 220.0f;
+            const float expected = style == MixStyle::FT2 ? 312.5f * (1 - t) + 625.0f * t : full;
+            EXPECT_NEAR(out[2 * k], expected, 0.05f) << k;
+            EXPECT_NEAR(out[2 * k + 1], expected, 0.05f) << k;
+        }
+        EXPECT_EQ(v.current_left, 255);
+    }
+}
+
+// The fade-out belongs to its voice: stopping the voice silences both, and a second note
+// within the ramp replaces the fade-out with the note then playing.
+TEST_F(MixerTest, Ft2FadeOutStopsWithItsVoice)
+{
+    TestSample old_note(std::vector<int16_t>(64, 1000), LOOP_FORWARD, 0, 64);
+    TestSample new_note(std::vector<int16_t>(64, 2000), LOOP_FORWARD, 0, 64);
+    Voice& v = start(&old_note.sample, 0, ONE);
+    v.mix_style = MixStyle::FT2;
+    voice_play(0, &new_note.sample);
+    EXPECT_TRUE(voice_stop(0));
+    for (float f : mix(50)) EXPECT_EQ(f, 0.0f);
+
+    v.mix_style = MixStyle::SHOW;
+    start(&old_note.sample, 0, ONE);
+    v.mix_style = MixStyle::FT2;
+    voice_play(0, &new_note.sample);
+    mix(55);  // a quarter of the way: the new note at gain 64
+    voice_play(0, &old_note.sample);
+    const std::vector<float> out = mix(300);
+    // Frame 0: the fade-out now holds the 2000 note at gain 64 (the first fade-out is gone);
+    // the new 1000 note starts from 0.
+    EXPECT_NEAR(out[0], 2000 * 64 * (0.3125f / 255), 0.05f);
+    EXPECT_NEAR(out[2 * 250], 312.5f, 0.05f);
+}
+
+// An FT2 voice in a short loop plays from the loop's unrolled copy: the same frames as from
+// the sample itself (to a 2^-31 of the interpolation weight), at the same positions and
+// directions, across ramps and through many calls.
+TEST_F(MixerTest, Ft2UnrolledLoopPlaysLikeTheSample)
+{
+    for (const uint8_t kind : {LOOP_FORWARD, LOOP_PINGPONG})
+    for (const uint64_t step : {ONE / 3 + 5, ONE + ONE / 7, 5 * ONE + 12345, 40 * ONE + 1}) {
+        // A step past a ping-pong loop's length the sample itself can only clamp.
+        if (kind == LOOP_PINGPONG && step > 7 * ONE) continue;
+        SCOPED_TRACE(testing::Message() << int{kind} << " " << step);
+        TestSample unrolled(sawtooth(40), kind, 19, 7);
+        TestSample plain(sawtooth(40), kind, 19, 7);
+        sample_unroll_loop(&unrolled.sample);
+        ASSERT_NE(unrolled.sample.unrolled, nullptr);
+        EXPECT_EQ(unrolled.sample.unrolled_length % (kind == LOOP_FORWARD ? 7 : 14), 0u);
+        EXPECT_GE(unrolled.sample.unrolled_length, UNROLLED_FRAMES);
+        std::vector<float> outs[2];
+        std::vector<uint64_t> places[2];
+        for (int pass = 0; pass < 2; ++pass) {
+            Voice& v = start(pass == 0 ? &unrolled.sample : &plain.sample, 3 * ONE + 99, step, 0);
+            v.mix_style = MixStyle::FT2;
+            v.gain_left = 255;
+            v.gain_right = 40;
+            for (int call = 0; call < 30; ++call) {
+                if (call == 10) v.gain_right = 200;  // a ramp across loop ends
+                const std::vector<float> out = mix(97);
+                outs[pass].insert(outs[pass].end(), out.begin(), out.end());
+                places[pass].push_back(position(v) >> 20 | uint64_t{v.direction == DIRECTION_BACKWARD} << 63);
+            }
+        }
+        ASSERT_EQ(outs[0].size(), outs[1].size());
+        for (size_t k = 0; k < outs[0].size(); ++k) ASSERT_NEAR(outs[0][k], outs[1][k], 0.05f) << k;
+        for (size_t k = 0; k < places[0].size(); ++k) {
+            // Equal to 2^-12 frame: the way back is mirrored about the loop end itself.
+            ASSERT_NEAR(static_cast<double>(places[0][k] & ~(uint64_t{1} << 63)),
+                        static_cast<double>(places[1][k] & ~(uint64_t{1} << 63)), 1.0) << k;
+            ASSERT_EQ(places[0][k] >> 63, places[1][k] >> 63) << k;
+        }
+        delete[] unrolled.sample.unrolled;
+    }
+}
+
+// Only cycles shorter than UNROLLED_FRAMES are copied; a ping-pong loop of 2^31 + 4 frames
+// once doubled to a cycle of 8 and was copied from far outside its data.
+TEST(MixerUnrollTest, CopiesOnlyShortLoopCycles)
+{
+    struct Case {
+        uint8_t kind;
+        uint32_t loop_length;
+        bool copied;
+    };
+    const Case cases[] = {{LOOP_FORWARD, 4095, true},     {LOOP_FORWARD, 4096, false},
+                          {LOOP_PINGPONG, 2047, true},    {LOOP_PINGPONG, 2048, false},
+                          {LOOP_PINGPONG, 0x80000004u, false}, {LOOP_NONE, 16, false},
+                          {LOOP_FORWARD, 0, false}};
+    std::vector<int16_t> data(4096 + 8, 1);
+    for (const Case& c : cases) {
+        Sample sample{};
+        sample.data = data.data();
+        sample.length = 4096;
+        sample.loop_kind = c.kind;
+        sample.loop_length = c.loop_length;
+        sample_unroll_loop(&sample);
+        EXPECT_EQ(sample.unrolled != nullptr, c.copied) << int{c.kind} << " " << c.loop_length;
+        delete[] sample.unrolled;
+    }
+}
+
 TEST(MixerPcmTest, RoundsTiesToEvenAndClamps)
 {
     const float in[] = {40000.0f, -40000.0f, 2.5f, 3.5f, -2.5f, 0.5f, 1.49f, -32768.4f, 32766.6f, NAN};

@@ -283,6 +283,7 @@ TEST(ReplayTest, CommitWithoutVoicePoolDoesNothing)
     channel.update = player::UPDATE_TRIGGER | player::UPDATE_VOLUME | player::UPDATE_PANNING |
                      player::UPDATE_FREQUENCY | player::UPDATE_STOP;
     player::Song song{};
+    song.rules = player::Rules::SHOW;
     player::channel_commit(&channel, &player::empty_sample, &song);
     EXPECT_EQ(channel.voice_index, -1);
 }
@@ -378,29 +379,31 @@ TEST(ReplayTest, RandomModulesKeepVoicesInRange)
 {
     for (int round = 0; round < 60; ++round) {
         const std::vector<uint8_t> bytes = xmwriter::write(random_module::build());
-        player::Song* song = test_support::load_module(bytes);
-        ASSERT_NE(song, nullptr) << "round " << round;
-        ASSERT_TRUE(player::voice_pool_create(44100));
-        ASSERT_TRUE(player::song_start(song));
-        ASSERT_GT(song->samples_per_tick, 0);
-        const player::Voice* pool = player::voice_pool();
-        std::vector<float> mixed(2 * 64);
-        for (int t = 0; t < 2000; ++t) {
-            player::replay_tick(song);
-            // A little mixing between ticks lets voices run off their samples and stop.
-            player::mix_voices(mixed.data(), player::active_voices(), 64);
-            for (int c = 0; c < song->channel_count; ++c) {
-                const player::Voice& v = pool[c];
-                ASSERT_GE(v.volume, 0);
-                ASSERT_LE(v.volume, 255);
-                ASSERT_GE(v.panning, 0);
-                ASSERT_LE(v.panning, 255);
-                ASSERT_LE(v.step, 16u);
-                ASSERT_GE(song->row, 0);
+        for (const player::Rules rules : {player::Rules::SHOW, player::Rules::FT2}) {
+            player::Song* song = test_support::load_module(bytes, rules);
+            ASSERT_NE(song, nullptr) << "round " << round;
+            ASSERT_TRUE(player::voice_pool_create(44100));
+            ASSERT_TRUE(player::song_start(song));
+            ASSERT_GT(song->samples_per_tick, 0);
+            const player::Voice* pool = player::voice_pool();
+            std::vector<float> mixed(2 * 64);
+            for (int t = 0; t < 2000; ++t) {
+                player::replay_tick(song);
+                // A little mixing between ticks lets voices run off their samples and stop.
+                player::mix_voices(mixed.data(), player::active_voices(), 64);
+                for (int c = 0; c < song->channel_count; ++c) {
+                    const player::Voice& v = pool[c];
+                    ASSERT_GE(v.volume, 0);
+                    ASSERT_LE(v.volume, 255);
+                    ASSERT_GE(v.panning, 0);
+                    ASSERT_LE(v.panning, 255);
+                    ASSERT_LE(v.step, 16u);
+                    ASSERT_GE(song->row, 0);
+                }
             }
+            player::song_free(song);
+            player::voice_pool_destroy();
         }
-        player::song_free(song);
-        player::voice_pool_destroy();
     }
 }
 

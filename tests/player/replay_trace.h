@@ -127,7 +127,7 @@ inline std::string sample_name(const player::Song* song, const player::Sample* s
     if (sample == nullptr) return "-";
     if (sample == &player::empty_sample) return "empty";
     for (int i = 0; i < song->instrument_count; ++i) {
-        for (int s = 0; s < 16; ++s) {
+        for (int s = 0; s < player::INSTRUMENT_SAMPLES; ++s) {
             if (song->instruments[i].samples[s] == sample) {
                 return std::to_string(i + 1) + "." + std::to_string(s);
             }
@@ -142,11 +142,11 @@ inline VoiceView view(const player::Song* song, const player::Voice& v)
             v.gain_right, v.start_offset};
 }
 
-// Runs `ticks` ticks of the module from song_start and returns the trace.
-inline std::string run(const xmwriter::Module& m, int ticks)
+// Runs `ticks` ticks of the module from song_start under `rules` and returns the trace.
+inline std::string run(const xmwriter::Module& m, int ticks, player::Rules rules = player::Rules::SHOW)
 {
     const std::vector<uint8_t> bytes = xmwriter::write(m);
-    player::Song* song = test_support::load_module(bytes);
+    player::Song* song = test_support::load_module(bytes, rules);
     if (song == nullptr) {
         ADD_FAILURE() << "module did not load";
         return {};

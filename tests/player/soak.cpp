@@ -175,6 +175,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "soak: %s: not a module the player can load\n", file.empty() ? "the demo's song" : file.c_str());
         return 1;
     }
+    // The demo's song plays by the show's rules, as the demo plays it; any other file by FT2's.
+    if (file.empty()) song_set_rules(song, Rules::SHOW);
     soak.channels = song->channel_count;
     song_set_listener(song, hear, nullptr);
     if (!song_start(song)) {

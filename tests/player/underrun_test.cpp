@@ -29,6 +29,7 @@ protected:
         stream_set_callbacks(mem_open, mem_close, mem_read, mem_seek, mem_tell);
         song_ = song_load("quorbela.xm", nullptr);
         ASSERT_NE(song_, nullptr);
+        song_set_rules(song_, Rules::SHOW);
     }
     void TearDown() override
     {

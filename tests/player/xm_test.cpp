@@ -227,14 +227,93 @@ TEST(XmTest, InstrumentWithoutSamplesSkipsToItsDeclaredEnd)
     EXPECT_EQ(song->instruments[1].samples[0]->length, 300u);
 }
 
-TEST(XmTest, MoreThanSixteenSamplesFailsTheLoad)
+// Trackers after FT2 store up to 32 samples an instrument, as the peers load them; a larger
+// count is damage and leaves that instrument without samples.
+TEST(XmTest, InstrumentsKeepUpToThirtyTwoSamples)
+{
+    xmwriter::Module m = fixtures::rich_module();
+    xmwriter::Instrument wide;
+    for (int k = 0; k < 20; ++k) {
+        wide.samples.push_back(fixtures::make_sample(10 + static_cast<size_t>(k), k % 2 == 0,
+                                                     xmwriter::SAMPLE_NO_LOOP, 0, 0));
+    }
+    wide.note_sample.fill(19);
+    m.instruments.insert(m.instruments.begin() + 1, wide);
+    SongPtr song = load(m);
+    ASSERT_NE(song, nullptr);
+    ASSERT_EQ(song->instrument_count, 4);
+    const Instrument& loaded = song->instruments[1];
+    ASSERT_EQ(loaded.sample_count, 20);
+    for (int k = 0; k < 20; ++k) EXPECT_EQ(loaded.samples[k]->length, 10u + static_cast<uint32_t>(k)) << k;
+    EXPECT_EQ(loaded.samples[20], &empty_sample);
+    EXPECT_EQ(loaded.note_sample[48], 19);
+    // The instruments behind it are read from where its data ends.
+    EXPECT_EQ(song->instruments[2].samples[0]->length, 300u);
+    EXPECT_EQ(song->instruments[3].sample_count, 3);
+
+    std::vector<uint8_t> bytes = xmwriter::write(fixtures::rich_module());
+    put_u16(bytes, instruments_at(fixtures::rich_module()) + 29 + 27, 33);
+    SongPtr damaged = load(bytes);
+    ASSERT_NE(damaged, nullptr);
+    EXPECT_EQ(damaged->instruments[1].sample_count, 0);
+}
+
+// A pattern header longer than its nine bytes has more after the fields; the cells follow it
+// (a writer adding fields there is read like any other).
+TEST(XmTest, PatternHeaderLengthIsHonoured)
+{
+    xmwriter::Module usual = fixtures::rich_module();
+    xmwriter::Module longer = usual;
+    longer.pattern_header = 272;
+    SongPtr a = load(usual);
+    SongPtr b = load(longer);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    for (int p = 0; p < 3; ++p) {
+        ASSERT_EQ(a->patterns[p].rows, b->patterns[p].rows);
+        const size_t cells = static_cast<size_t>(a->patterns[p].rows) * 4;
+        EXPECT_EQ(std::memcmp(a->patterns[p].cells, b->patterns[p].cells, cells * sizeof(Cell)), 0) << p;
+    }
+    EXPECT_EQ(b->instruments[1].samples[0]->length, 300u);
+}
+
+// The next pattern header lies packed-size bytes after the data, whatever the cells used.
+TEST(XmTest, PackedSizeFindsTheNextPattern)
 {
     xmwriter::Module m = fixtures::rich_module();
     std::vector<uint8_t> bytes = xmwriter::write(m);
-    const size_t at = instruments_at(m);
-    const size_t second = at + 29;  // the first instrument has no samples
-    put_u16(bytes, second + 27, 17);
-    EXPECT_EQ(load(bytes), nullptr);
+    // Pattern 0's header starts after the module header; two spare bytes go after its cells.
+    const size_t header = 60 + fixtures::get_u32(bytes, 60);
+    const size_t packed_at = header + 7;
+    const uint32_t packed = bytes[packed_at] | (bytes[packed_at + 1] << 8);
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(header + 9 + packed), {0x80, 0x80});
+    put_u16(bytes, packed_at, packed + 2);
+    SongPtr a = load(m);
+    SongPtr b = load(bytes);
+    ASSERT_NE(b, nullptr);
+    const size_t cells = static_cast<size_t>(a->patterns[1].rows) * 4;
+    EXPECT_EQ(std::memcmp(a->patterns[1].cells, b->patterns[1].cells, cells * sizeof(Cell)), 0);
+    EXPECT_EQ(b->instruments[2].sample_count, 3);
+}
+
+// Header tempos outside FT2's ranges (speed 1..31, BPM 32..255) are brought inside; a fuzzed
+// BPM of 25954 would otherwise make a song's ticks far too short to play out.
+TEST(XmTest, HeaderTempoIsBroughtIntoRange)
+{
+    struct Case {
+        uint16_t speed, bpm;
+        int16_t want_speed, want_bpm;
+    };
+    for (const Case c : {Case{0, 25954, 1, 255}, Case{40, 10, 31, 32}, Case{31, 255, 31, 255},
+                         Case{1, 32, 1, 32}, Case{6, 0, 6, 32}}) {
+        xmwriter::Module m = fixtures::rich_module();
+        m.speed = c.speed;
+        m.bpm = c.bpm;
+        SongPtr song = load(m);
+        ASSERT_NE(song, nullptr);
+        EXPECT_EQ(song->default_speed, c.want_speed) << c.speed;
+        EXPECT_EQ(song->default_bpm, c.want_bpm) << c.bpm;
+    }
 }
 
 TEST(XmTest, EightBitDeltasBecomeHighBytes)

@@ -89,7 +89,11 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{{"--loop", "--rows", "song.xm"}, false, Mode::rows},
                     UsageCase{{"--info", "--seconds", "3", "song.xm"}, false, Mode::info},
                     UsageCase{{"--loop=1", "song.xm"}, false, Mode::play},
-                    UsageCase{{"--volume", "song.xm"}, false, Mode::play}));
+                    UsageCase{{"--volume", "song.xm"}, false, Mode::play},
+                    UsageCase{{"--rules", "show", "--wav", "o.wav", "song.xm"}, true, Mode::wav},
+                    UsageCase{{"--rules=ft2", "--info", "song.xm"}, true, Mode::info},
+                    UsageCase{{"--rules", "it", "song.xm"}, false, Mode::play},
+                    UsageCase{{"--rules"}, false, Mode::play}));
 
 TEST(OptionsValues, AreKept)
 {
@@ -102,6 +106,11 @@ TEST(OptionsValues, AreKept)
     EXPECT_EQ(options.rate, 48000);
     EXPECT_EQ(options.wav_path, "o.wav");
     EXPECT_EQ(options.file, "s.xm");
+    EXPECT_EQ(options.rules, player::Rules::FT2);  // the default
+
+    const char* show[] = {"xmplay", "--rules", "show", "s.xm"};
+    ASSERT_TRUE(xmplay::parse_options(4, show, options, error)) << error;
+    EXPECT_EQ(options.rules, player::Rules::SHOW);
 }
 
 TEST(JsonString, EscapesWhatJsonCannotHoldPlainly)
@@ -316,14 +325,18 @@ TEST_F(XmplayProgram, InfoDescribesTheModule)
     module.restart = 1;
     module.flags = 0;
     const std::vector<uint8_t> bytes = xmwriter::write(module);
-    const Outcome r = run("--info " + write_file("info.xm", bytes));
-    ASSERT_EQ(r.code, 0) << r.err;
-    // Two orders of 8 rows, then the restart at order 1.
-    const std::string expected = "{\"name\":\"Info \\\"test\\\"\",\"channels\":6,\"patterns\":2,"
-                                 "\"instruments\":1,\"orders\":2,\"restart\":1,\"speed\":3,\"bpm\":125,"
-                                 "\"linear\":false,\"bytes\":" + std::to_string(bytes.size()) +
-                                 ",\"duration_s\":" + "0.960" + "}\n";
-    EXPECT_EQ(r.out, expected);
+    const std::string path = write_file("info.xm", bytes);
+    // Two orders of 8 rows, then the restart at order 1: the same length by either rules.
+    for (const char* rules : {"", "--rules show ", "--rules ft2 "}) {
+        const Outcome r = run(std::string("--info ") + rules + path);
+        ASSERT_EQ(r.code, 0) << r.err;
+        const std::string name = std::string(rules) == "--rules show " ? "show" : "ft2";
+        const std::string expected = "{\"name\":\"Info \\\"test\\\"\",\"channels\":6,\"patterns\":2,"
+                                     "\"instruments\":1,\"orders\":2,\"restart\":1,\"speed\":3,\"bpm\":125,"
+                                     "\"linear\":false,\"bytes\":" + std::to_string(bytes.size()) +
+                                     ",\"rules\":\"" + name + "\",\"duration_s\":" + "0.960" + "}\n";
+        EXPECT_EQ(r.out, expected) << rules;
+    }
 }
 
 TEST_F(XmplayProgram, RowsListEveryRowStartUntilTheEnd)
@@ -340,6 +353,28 @@ TEST_F(XmplayProgram, RowsListEveryRowStartUntilTheEnd)
     const Outcome seconds = run("--rows --seconds 0.1 --rate 22050 " + path);
     ASSERT_EQ(seconds.code, 0) << seconds.err;
     EXPECT_EQ(seconds.out, "0 0 0\n1323 0 1\n");  // 2205 frames: ticks of 441
+}
+
+// --rules reaches the replay: a row with F00 ends an FT2 song there, while the show's engine
+// plays a row a tick to the end; a volume-column slide sounds different too.
+TEST_F(XmplayProgram, RulesChooseTheReplay)
+{
+    xmwriter::Module module = test_support::song_module(1, 8, 3);
+    module.patterns[0].at(1, 2, module.channels).effect = player::EFFECT_SPEED_TEMPO;
+    module.patterns[0].at(1, 0, module.channels) = {0, 0, 0x64, 0, 0};
+    const std::string path = write_file("rules.xm", xmwriter::write(module));
+    const Outcome ft2 = run("--info " + path);
+    const Outcome show = run("--info --rules show " + path);
+    ASSERT_EQ(ft2.code, 0) << ft2.err;
+    ASSERT_EQ(show.code, 0) << show.err;
+    // FT2: rows 0 and 1, three ticks of 20 ms each. The show: row 0, then a tick for each row.
+    EXPECT_NE(ft2.out.find("\"rules\":\"ft2\",\"duration_s\":0.120}"), std::string::npos) << ft2.out;
+    EXPECT_NE(show.out.find("\"rules\":\"show\",\"duration_s\":0.200}"), std::string::npos) << show.out;
+
+    const std::string a = dir_ + "/ft2.wav", b = dir_ + "/show.wav";
+    ASSERT_EQ(run("--seconds 0.1 --wav " + a + " " + path).code, 0);
+    ASSERT_EQ(run("--rules=show --seconds 0.1 --wav " + b + " " + path).code, 0);
+    EXPECT_NE(slurp(a), slurp(b));
 }
 
 TEST_F(XmplayProgram, WavIsTheSongToItsEndAndTheSameEachTime)

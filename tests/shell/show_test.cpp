@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -92,7 +93,9 @@ class ShowTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = testing::TempDir() + "show_test_" + testing::UnitTest::GetInstance()->current_test_info()->name();
+        // The process id too: two checkouts' suites may run at once on one machine.
+        dir_ = testing::TempDir() + "show_test_" + std::to_string(getpid()) + "_" +
+               testing::UnitTest::GetInstance()->current_test_info()->name();
         std::system(("rm -rf '" + dir_ + "' && mkdir -p '" + dir_ + "'").c_str());
     }
     void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }

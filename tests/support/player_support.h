@@ -9,12 +9,17 @@
 namespace test_support {
 
 // Parses `bytes` with the real loader through the memory stream; null when it refuses them.
-inline player::Song* load_module(const std::vector<uint8_t>& bytes)
+// The song plays by `rules`: the show's unless a test asks for FT2's, since most tests pin the
+// show's engine.
+inline player::Song* load_module(const std::vector<uint8_t>& bytes,
+                                 player::Rules rules = player::Rules::SHOW)
 {
     player::mem_register(bytes.data(), static_cast<uint32_t>(bytes.size()));
     player::stream_set_callbacks(player::mem_open, player::mem_close, player::mem_read,
                                  player::mem_seek, player::mem_tell);
-    return player::song_load("test.xm", nullptr);
+    player::Song* song = player::song_load("test.xm", nullptr);
+    player::song_set_rules(song, rules);
+    return song;
 }
 
 }  // namespace test_support

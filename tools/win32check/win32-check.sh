@@ -14,6 +14,10 @@
 #    a screenshot of the display is taken while the program runs.
 #
 # Exit code 0 when every step passed. Screenshots, WAVs and logs go to WIN32_BUILD/check.
+#
+# Every step runs in CI as well (root, no terminal, no display, no sound card): Xvfb is started
+# here, and the null ALSA device stands in for the card. The one thing a bare X screen cannot
+# give is the 320 x 200 x 16 mode, which is why the show runs in the virtual desktop too.
 set -u
 
 native=${1:-build}

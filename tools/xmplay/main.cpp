@@ -34,6 +34,7 @@ int main(int argc, char** argv)
         xmplay::report(options.file, error);
         return 1;
     }
+    player::song_set_rules(song, options.rules);
 
     int code = 0;
     switch (options.mode) {

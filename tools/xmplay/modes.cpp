@@ -51,10 +51,10 @@ int run_info(player::Song* song, const ModuleFile& module, const Options& option
     const player::SongInfo info = player::song_info(song);
     std::printf("{\"name\":%s,\"channels\":%d,\"patterns\":%d,\"instruments\":%d,\"orders\":%d,"
                 "\"restart\":%d,\"speed\":%d,\"bpm\":%d,\"linear\":%s,\"bytes\":%zu,"
-                "\"duration_s\":%.3f}\n",
+                "\"rules\":\"%s\",\"duration_s\":%.3f}\n",
                 json_string(module.name).c_str(), info.channels, module.patterns, info.instruments,
                 info.orders, info.restart, info.speed, info.bpm, info.linear ? "true" : "false",
-                module.bytes.size(), static_cast<double>(frames) / options.rate);
+                module.bytes.size(), rules_name(player::song_rules(song)), static_cast<double>(frames) / options.rate);
     return 0;
 }
 

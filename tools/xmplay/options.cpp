@@ -38,7 +38,24 @@ bool parse_rate(const std::string& text, int32_t& rate)
     return true;
 }
 
+bool parse_rules(const std::string& text, player::Rules& rules)
+{
+    if (text == "ft2") {
+        rules = player::Rules::FT2;
+    } else if (text == "show") {
+        rules = player::Rules::SHOW;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+const char* rules_name(player::Rules rules)
+{
+    return rules == player::Rules::SHOW ? "show" : "ft2";
+}
 
 const char* usage_text()
 {
@@ -51,7 +68,11 @@ const char* usage_text()
            "A song ends after its last row, or where it jumps back to an order already played;\n"
            "nothing plays longer than 20 minutes. --seconds N plays exactly N seconds instead,\n"
            "on past the end if need be. --loop plays on until stopped. Output is 16-bit stereo\n"
-           "at 44100 Hz unless --rate says otherwise. While playing, q, Escape or Ctrl-C stops.\n";
+           "at 44100 Hz unless --rate says otherwise. While playing, q, Escape or Ctrl-C stops.\n"
+           "\n"
+           "--rules ft2 (the default) replays the module as FastTracker 2 does; --rules show\n"
+           "replays it by the demo's own engine's rules, as the demo plays its song. Any mode\n"
+           "takes --rules.\n";
 }
 
 const char* version_text()
@@ -83,7 +104,7 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
             arg = arg.substr(0, arg.find('='));
             has_value = true;
         }
-        const bool takes_value = arg == "--wav" || arg == "--seconds" || arg == "--rate";
+        const bool takes_value = arg == "--wav" || arg == "--seconds" || arg == "--rate" || arg == "--rules";
         if (takes_value && !has_value) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
@@ -124,6 +145,11 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
                 return false;
             }
             rate_set = true;
+        } else if (arg == "--rules") {
+            if (!parse_rules(value, options.rules)) {
+                error = "--rules wants ft2 or show, not '" + value + "'";
+                return false;
+            }
         } else if (arg == "--") {
             for (++i; i < argc; ++i) {
                 if (!options.file.empty()) {

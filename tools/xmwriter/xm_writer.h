@@ -7,6 +7,7 @@
 // mask byte and its set fields. Versions 1.02 and 1.03 are written in their own layout:
 // instruments first, then patterns (1.02 with rows - 1 in one byte), then all sample data.
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -87,6 +88,7 @@ struct Module {
     uint16_t bpm = 125;
     uint16_t restart = 0;
     uint16_t version = 0x0104;  // 0x0102 and 0x0103 write the older layout
+    uint32_t pattern_header = 9;  // pattern header length; past the usual 9 (8 for 1.02), zeros
     std::vector<uint8_t> orders;
     std::vector<Pattern> patterns;
     std::vector<Instrument> instruments;
@@ -199,16 +201,17 @@ inline void write_patterns(ByteWriter& w, const Module& m)
 {
     for (const Pattern& p : m.patterns) {
         const std::vector<uint8_t> packed = pack_cells(p, m.channels);
+        const uint32_t usual = m.version == 0x0102 ? 8 : 9;
+        const uint32_t length = std::max(m.pattern_header, usual);
+        w.u32(length);
+        w.u8(0);
         if (m.version == 0x0102) {
-            w.u32(8);
-            w.u8(0);
             w.u8(static_cast<uint32_t>(p.rows - 1));
         } else {
-            w.u32(9);
-            w.u8(0);
             w.u16(static_cast<uint32_t>(p.rows));
         }
         w.u16(static_cast<uint32_t>(packed.size()));
+        w.zeros(length - usual);
         w.bytes.insert(w.bytes.end(), packed.begin(), packed.end());
     }
 }
