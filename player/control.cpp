@@ -80,6 +80,7 @@ bool song_start(Song* song)
     song->pattern_delay = 0;
     song->loop_row_left = 0;
     song->song_looped = 0;
+    song->looped_told = 0;
     song_set_bpm(song, song->default_bpm);
 
     if (song->channel_count > 0) {
@@ -154,11 +155,16 @@ bool song_set_listener(Song* song, SongListener listener, void* context)
 
 void song_row_started(Song* song, int32_t left_order, bool order_given)
 {
+    // The replay flags song_looped on the last row's first tick, or where FT2's F00 holds the
+    // song on its row for ever: the row after that is the end, told once.
+    const bool newly_looped = song->song_looped != 0 && song->looped_told == 0;
+    song->looped_told = song->song_looped;
     if (song->listener == nullptr) return;
     SongEvent event{SongEventKind::SONG_ENDED, song->order, song->row, sound_mix_frame(), sound_heard_frame()};
     // The order only falls back, or is given again as itself, through a jump, a break past the
     // last order or the restart after the last one: the song has come round.
-    if (order_given && event.order <= left_order) song->listener(event, song->listener_context);
+    const bool came_round = order_given && event.order <= left_order;
+    if (newly_looped || came_round) song->listener(event, song->listener_context);
     event.kind = SongEventKind::ROW_STARTED;
     song->listener(event, song->listener_context);
 }

@@ -94,9 +94,10 @@ void sound_set_timing_only(bool on);
 enum class SongEventKind : uint8_t {
     ROW_STARTED,
     // The row starting now is where the song ends: the order ran past the last one and the
-    // song restarts, or a jump or break went to an order at or before the one playing. From
-    // here the song only repeats itself. Told just before that row's ROW_STARTED, every time
-    // it happens (a looping song ends once a loop).
+    // song restarts, a jump or break went to an order at or before the one playing, or (FT2's
+    // rules) an F00 on the row before held the song there for ever. From here the song only
+    // repeats itself. Told just before that row's ROW_STARTED, every time the song comes round
+    // (a looping song ends once a loop).
     SONG_ENDED,
 };
 struct SongEvent {

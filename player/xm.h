@@ -149,6 +149,7 @@ struct Song {
     Rules rules;  // FT2 unless the owner asks for the show's (song_set_rules)
     SongListener listener;  // told of row starts and the song's end (song_set_listener)
     void* listener_context;
+    uint8_t looped_told;  // song_looped as the last row start saw it
 };
 
 struct Stream;
