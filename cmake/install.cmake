@@ -1,5 +1,5 @@
 # install.cmake -- what `cmake --install` puts in the prefix: the programs, the player library
-# with its two public headers, a CMake package (find_package(QuorbelaPlayer) gives
+# with its public headers and audio devices (not the demo's frame buffer or keyboard), a CMake package (find_package(QuorbelaPlayer) gives
 # quorbela::player) and a pkg-config file (quorbela-player)
 #
 # The static libraries are installed as plain archives and described by a package file
@@ -15,7 +15,7 @@ endforeach()
 
 # In link order: each library before the ones it needs.
 set(QUORBELA_PLAYER_LIBRARIES
-  quorbela_player quorbela_audio_sdl quorbela_audio_virtual quorbela_platform)
+  quorbela_player quorbela_audio_sdl quorbela_audio_virtual quorbela_audio)
 install(TARGETS ${QUORBELA_PLAYER_LIBRARIES} ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 # The player, and the device choice every program makes before sound_open.
 set(quorbela_include_dir ${CMAKE_INSTALL_INCLUDEDIR}/quorbela)
@@ -39,19 +39,19 @@ find_dependency(Threads)
 
 get_filename_component(_quorbela_prefix "${CMAKE_CURRENT_LIST_DIR}/@quorbela_cmake_to_prefix@" ABSOLUTE)
 if(NOT TARGET quorbela::player)
-  foreach(_quorbela_lib player audio_sdl audio_virtual platform)
+  foreach(_quorbela_lib player audio_sdl audio_virtual audio)
     add_library(quorbela::${_quorbela_lib} STATIC IMPORTED)
     set_target_properties(quorbela::${_quorbela_lib} PROPERTIES
       IMPORTED_LOCATION "${_quorbela_prefix}/@CMAKE_INSTALL_LIBDIR@/libquorbela_${_quorbela_lib}.a")
   endforeach()
-  set_target_properties(quorbela::platform PROPERTIES
+  set_target_properties(quorbela::audio PROPERTIES
     INTERFACE_INCLUDE_DIRECTORIES "${_quorbela_prefix}/@quorbela_include_dir@")
-  set_target_properties(quorbela::platform PROPERTIES
+  set_target_properties(quorbela::audio PROPERTIES
     INTERFACE_LINK_LIBRARIES "Threads::Threads;${CMAKE_DL_LIBS}")
   set_target_properties(quorbela::audio_sdl quorbela::audio_virtual PROPERTIES
-    INTERFACE_LINK_LIBRARIES quorbela::platform)
+    INTERFACE_LINK_LIBRARIES quorbela::audio)
   set_target_properties(quorbela::player PROPERTIES
-    INTERFACE_LINK_LIBRARIES "quorbela::audio_sdl;quorbela::audio_virtual;quorbela::platform"
+    INTERFACE_LINK_LIBRARIES "quorbela::audio_sdl;quorbela::audio_virtual;quorbela::audio"
     INTERFACE_COMPILE_FEATURES cxx_std_20)
 endif()
 unset(_quorbela_prefix)
@@ -72,7 +72,7 @@ includedir=${prefix}/@quorbela_include_dir@
 Name: quorbela-player
 Description: XM module player: loader, replay, mixer and output thread, SDL2 and virtual sound devices
 Version: @PROJECT_VERSION@
-Libs: -L${libdir} -lquorbela_player -lquorbela_audio_sdl -lquorbela_audio_virtual -lquorbela_platform -pthread -ldl
+Libs: -L${libdir} -lquorbela_player -lquorbela_audio_sdl -lquorbela_audio_virtual -lquorbela_audio -pthread -ldl
 Cflags: -I${includedir}
 ]=])
 install(FILES ${PROJECT_BINARY_DIR}/install/quorbela-player.pc

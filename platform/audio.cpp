@@ -10,15 +10,24 @@ namespace platform {
 namespace {
 
 std::atomic<const AudioDevice*> selected{nullptr};
+// The device audio_open opened, until audio_close: the one position, reset and close go to.
+std::atomic<const AudioDevice*> opened{nullptr};
 const char* no_device_error = "no audio device selected";
+const char* device_open_error = "another audio device is open; close the sound first";
 std::atomic<const char*> open_error{""};
 std::atomic<uint32_t> ring_writes{0};
 
 }  // namespace
 
-void audio_set_device(const AudioDevice* device)
+bool audio_set_device(const AudioDevice* device)
 {
+    const AudioDevice* open = opened.load(std::memory_order_acquire);
+    if (open != nullptr && open != device) {
+        open_error.store(device_open_error);
+        return false;
+    }
     selected.store(device, std::memory_order_release);
+    return true;
 }
 
 const AudioDevice* audio_device()
@@ -33,25 +42,34 @@ bool audio_open(int32_t rate, const uint8_t* ring, uint32_t ring_bytes)
         open_error.store(no_device_error);
         return false;
     }
-    const bool opened = device->open(rate, ring, ring_bytes);
-    open_error.store(opened ? "" : device->error());
-    return opened;
+    // A device open already is the chosen one (the choice is refused while one is open); its
+    // own open lets go of the old ring first.
+    const bool done = device->open(rate, ring, ring_bytes);
+    opened.store(done ? device : nullptr, std::memory_order_release);
+    open_error.store(done ? "" : device->error());
+    return done;
+}
+
+bool audio_is_open()
+{
+    return opened.load(std::memory_order_acquire) != nullptr;
 }
 
 uint64_t audio_position()
 {
-    const AudioDevice* device = audio_device();
+    const AudioDevice* device = opened.load(std::memory_order_acquire);
+    if (device == nullptr) device = audio_device();
     return device != nullptr ? device->position() : 0;
 }
 
 void audio_reset()
 {
-    if (const AudioDevice* device = audio_device()) device->reset();
+    if (const AudioDevice* device = opened.load(std::memory_order_acquire)) device->reset();
 }
 
 void audio_close()
 {
-    if (const AudioDevice* device = audio_device()) device->close();
+    if (const AudioDevice* device = opened.exchange(nullptr, std::memory_order_acq_rel)) device->close();
 }
 
 const char* audio_error()

@@ -26,15 +26,19 @@ struct AudioDevice {
     const char* (*error)();
 };
 
-// The device the audio_* calls go to from now on; null for none. Only while nothing is open.
-void audio_set_device(const AudioDevice* device);
+// The device the next audio_open opens; null for none. While a device is open the choice is
+// refused (false, and the open device plays on): the position, reset and close calls go to
+// the device that was opened, never to one chosen since, which holds no ring or a freed one.
+bool audio_set_device(const AudioDevice* device);
 const AudioDevice* audio_device();
+bool audio_is_open();
 
 bool audio_open(int32_t rate, const uint8_t* ring, uint32_t ring_bytes);  // false without a device
-uint64_t audio_position();  // 0 without a device
+// Of the open device; of the chosen one while none is open (0 without a device).
+uint64_t audio_position();
 void audio_reset();
-void audio_close();
-const char* audio_error();  // why the last audio_open failed
+void audio_close();  // closes the open device, if any
+const char* audio_error();  // why the last audio_open or audio_set_device failed
 
 // The ring is written on one thread and read a chunk or more later on the device's own. The
 // writer calls audio_ring_written after each write and a backend calls audio_ring_acquire

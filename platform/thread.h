@@ -4,8 +4,10 @@
 namespace platform {
 
 // Raises the calling thread to the highest priority the platform grants it: time-critical on
-// Windows, realtime round-robin where POSIX allows it. Where it is refused (no privileges)
-// the thread runs on at its normal priority; nothing is reported.
+// Windows, realtime first-in-first-out (SCHED_FIFO) where POSIX allows it; the mixing thread
+// sleeps between passes, so it never keeps a core from others of its priority for long.
+// Where it is refused (no privileges) the thread runs on at its normal priority; nothing is
+// reported.
 void thread_raise_priority();
 
 }  // namespace platform

@@ -2,12 +2,14 @@
 
 #include "player/control.h"
 
+#include <algorithm>
 #include <atomic>
 #include <new>
 
 #include "player/list.h"
 #include "player/mixer/exclusion.h"
 #include "player/mixer/mixer.h"
+#include "player/mixer/output.h"
 #include "player/replay/replay.h"
 
 namespace player {
@@ -79,6 +81,8 @@ bool song_start(Song* song)
     song->pattern_delay = 0;
     song->loop_row_left = 0;
     song->song_looped = 0;
+    song->looped_told = 0;
+    std::fill(std::begin(song->order_started), std::end(song->order_started), uint8_t{0});
     song_set_bpm(song, song->default_bpm);
 
     if (song->channel_count > 0) {
@@ -133,6 +137,51 @@ int32_t song_row(const Song* song)
 void set_music_song(Song* song)
 {
     music_song.store(song, std::memory_order_relaxed);
+}
+
+SongInfo song_info(const Song* song)
+{
+    if (song == nullptr) return {};
+    return {song->channel_count, song->instrument_count, song->song_length, song->restart_position,
+            song->default_speed, song->default_bpm, (song->flags & FLAG_LINEAR) != 0};
+}
+
+bool song_set_listener(Song* song, SongListener listener, void* context)
+{
+    if (song == nullptr) return false;
+    MixerExclusion exclusion;
+    song->listener = listener;
+    song->listener_context = context;
+    return true;
+}
+
+void song_row_started(Song* song, int32_t left_order, bool order_given)
+{
+    // The replay flags song_looped on the last row's first tick, or where FT2's F00 holds the
+    // song on its row for ever: the row after that is the end, told once.
+    const bool newly_looped = song->song_looped != 0 && song->looped_told == 0;
+    song->looped_told = song->song_looped;
+    const int32_t order = song->order.load(std::memory_order_relaxed);
+    const bool known_order = order >= 0 && order < 256;
+    const bool first_time_here = known_order && song->order_started[order] == 0;
+    if (known_order) song->order_started[order] = 1;
+    if (song->listener == nullptr) return;
+    SongEvent event{SongEventKind::SONG_ENDED, order, song->row, sound_mix_frame(), sound_heard_frame()};
+    // The order only falls back, or is given again as itself, through a jump, a break past the
+    // last order or the restart after the last one: the song has come round. By FT2's rules a
+    // jump back to an order not played yet goes on into new music, as FT2-faithful players
+    // time it; the show's rules keep the lengths they always had.
+    const bool into_new_music = song->rules == Rules::FT2 && first_time_here;
+    const bool came_round = order_given && order <= left_order && !into_new_music;
+    if (newly_looped || came_round) song->listener(event, song->listener_context);
+    event.kind = SongEventKind::ROW_STARTED;
+    song->listener(event, song->listener_context);
+}
+
+void forget_music_song(const Song* song)
+{
+    Song* expected = const_cast<Song*>(song);
+    music_song.compare_exchange_strong(expected, nullptr, std::memory_order_relaxed);
 }
 
 uint16_t music_position()

@@ -18,6 +18,14 @@ void song_set_bpm(Song* song, int32_t bpm);
 int32_t song_order(const Song* song);
 int32_t song_row(const Song* song);
 
+// Called by the replay where a row starts, once the song's order and row are the new row's:
+// `left_order` is the order it played before, `order_given` whether a new order was set
+// (a jump, a break or the move to the next order). Tells the song's listener.
+void song_row_started(Song* song, int32_t left_order, bool order_given);
+
+// Takes `song` off the music-position register if it is the one there (song_free).
+void forget_music_song(const Song* song);
+
 // The head of the playing-songs list the mixing thread walks.
 Song* playing_songs();
 

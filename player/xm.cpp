@@ -527,6 +527,8 @@ bool song_free(Song* song)
     if (song == nullptr || filling_chunk_here()) return false;
     MixerExclusion exclusion;
     song_stop(song);
+    // Nobody reads the position of a song that is gone.
+    forget_music_song(song);
     if (song->instruments != nullptr) {
         for (int32_t i = 0; i < song->instrument_count; ++i) {
             Instrument* instrument = &song->instruments[i];

@@ -108,10 +108,9 @@ extern Sample empty_sample;
 
 constexpr uint16_t FLAG_LINEAR = 1;  // Song::flags bit 0: linear frequency table
 
-// The oldest XM version the loader reads (0x0102, "1.02"); song_load refuses older files.
-// Versions 1.02 and 1.03 store every instrument before the patterns and all sample data
-// after them; from 1.04 on each instrument's sample data follows its headers.
-constexpr uint16_t XM_OLDEST_VERSION = 0x0102;
+// Versions 1.02 and 1.03 (XM_OLDEST_VERSION, player.h) store every instrument before the
+// patterns and all sample data after them; from 1.04 on each instrument's sample data follows
+// its headers.
 
 struct Song {
     Song* next;  // playing-songs list; self-linked while not playing
@@ -149,6 +148,10 @@ struct Song {
     void (*tick_handler)(Song* song);
     SampleReader sample_reader;
     Rules rules;  // FT2 unless the owner asks for the show's (song_set_rules)
+    SongListener listener;  // told of row starts and the song's end (song_set_listener)
+    void* listener_context;
+    uint8_t looped_told;  // song_looped as the last row start saw it
+    uint8_t order_started[256];  // 1 for each order a row has started in since song_start
 };
 
 struct Stream;

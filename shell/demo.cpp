@@ -52,9 +52,7 @@ int run_demo(void* instance_handle, int32_t show_command, const DemoSetup& setup
 
     platform::frame_free();
     platform::video_release();
-    // Nobody may read the song's position once it is gone.
-    render::set_music_position_source(nullptr);
-    player::set_music_song(nullptr);
+    // Freeing the song takes it off the register the renderer reads: the position is 0 now.
     player::song_free(song);
     player::sound_close();
     platform::window_quit();

@@ -67,6 +67,8 @@ struct Timeline {
 };
 Timeline timeline;
 SceneHooks hooks;
+// Set by end_show: the show stops after the frame being presented.
+bool show_ending = false;
 
 uint16_t position()
 {
@@ -138,22 +140,24 @@ void texts()
 // end position: only Escape ends it.
 void run_scene(const char* name, uint16_t end, bool escape_only, void (*frame)())
 {
+    if (show_ending) return;
     if (hooks.begin) hooks.begin(name);
     uint16_t end_read = 0;
     for (;;) {
         frame();
         platform::video_present();
         end_read = position();
-        if (escape_down() || (!escape_only && end_read >= end)) break;
+        if (show_ending || escape_down() || (!escape_only && end_read >= end)) break;
     }
     if (hooks.end) hooks.end(name, end_read);
 }
 
 void flash()
 {
+    if (show_ending) return;
     if (hooks.begin) hooks.begin("flash");
     // Neither the keyboard nor the music is looked at: a flash always lasts its three frames.
-    for (int32_t i = 0; i < FLASH_FRAMES; ++i) {
+    for (int32_t i = 0; i < FLASH_FRAMES && !show_ending; ++i) {
         fill_frame(WHITE);
         platform::video_present();
     }
@@ -164,10 +168,11 @@ void flash()
 // down over as many, each channel moved by the same share of its way to full.
 void fading_flash()
 {
+    if (show_ending) return;
     if (hooks.begin) hooks.begin("flash");
     uint16_t* frame = frame_pixels();
     const std::vector<uint16_t> last(frame, frame + FRAME_PIXELS);
-    for (int32_t i = 0; i < 2 * FADE_FRAMES; ++i) {
+    for (int32_t i = 0; i < 2 * FADE_FRAMES && !show_ending; ++i) {
         const auto share = static_cast<uint32_t>(std::min(i + 1, 2 * FADE_FRAMES - i));
         for (int32_t p = 0; p < FRAME_PIXELS; ++p) {
             const uint32_t red = last[p] >> 11, green = (last[p] >> 5) & 63, blue = last[p] & 31;
@@ -332,8 +337,14 @@ void set_scene_hooks(SceneHooks scene_hooks)
     hooks = std::move(scene_hooks);
 }
 
+void end_show()
+{
+    show_ending = true;
+}
+
 void run_timeline(bool gentle)
 {
+    show_ending = false;
     if (frame_pixels() == nullptr) return;
     timeline.gentle = gentle;
     void (*const white_flash)() = gentle ? fading_flash : flash;
@@ -344,7 +355,7 @@ void run_timeline(bool gentle)
     run_scene("4", 0x0900, false, scene_4);
     run_scene("5", 0x0B00, false, scene_5);
     white_flash();
-    make_show_cloud();
+    if (!show_ending) make_show_cloud();
     run_scene("6", 0x0E00, false, scene_6);
 
     run_scene("7", 0x1200, false, scene_7);

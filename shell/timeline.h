@@ -26,10 +26,14 @@ void set_scene_hooks(SceneHooks hooks);
 void scene_frame(int32_t scene);
 void make_show_cloud();
 
-// Runs the whole show; returns once the last scene has seen Escape. `gentle` is the show for
-// viewers sensitive to flicker: scene 7 swaps its pictures once per listed row instead of on
-// every frame of it, and each white flash is a short fade up to white and back.
+// Runs the whole show; returns once the last scene has seen Escape, or after end_show.
+// `gentle` is the show for viewers sensitive to flicker: scene 7 swaps its pictures once per
+// listed row instead of on every frame of it, and each white flash is a short fade up to white
+// and back.
 void run_timeline(bool gentle = false);
+// Ends the show after the frame being presented, without the scenes still to come: for a
+// driver whose output failed (quorbela-capture), called from its frame sink or clock.
+void end_show();
 
 // Every piece of animation state the show drives (its own, the passes' and the renderer's
 // counters) back to where a fresh process starts.

@@ -36,6 +36,12 @@ struct Frame {
 using FrameSink = std::function<void(const Frame&)>;
 void set_frame_sink(FrameSink sink);  // an empty sink only counts and keeps the last frame
 
+// Called after each present, once the sink has had the frame and it is counted, with the
+// number of frames presented so far: the step where a driver moves its own clock on (the
+// capture plays the frame's share of sound). Empty: no clock.
+using PresentClock = std::function<void(uint64_t frames_presented)>;
+void set_present_clock(PresentClock clock);
+
 uint64_t frames_presented();
 const std::vector<uint8_t>& last_frame();  // bytes of the last presented frame, pitch included
 uint64_t last_frame_hash();                 // frame_hash of last_frame, 0 before the first
@@ -66,7 +72,7 @@ bool cursor_visible();
 const char* last_error();  // text of the last error box, "" when none
 
 // Back to the state before start-up: nothing created, no script, no injected faults, sink
-// removed, counters at 0, key_state clear, no close request.
+// and clock removed, counters at 0, key_state clear, no close request.
 void reset();
 
 }  // namespace platform::headless

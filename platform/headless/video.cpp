@@ -30,6 +30,7 @@ struct HeadlessVideo {
   std::deque<LockResult> lock_results;
   int64_t lock_attempts = 0;
   headless::FrameSink sink;
+  headless::PresentClock clock;
   uint64_t frames = 0;
   std::vector<uint8_t> last_frame;
   uint64_t last_hash = 0;
@@ -90,6 +91,7 @@ void video_blit() {
                 video.bits_per_pixel, video.frames});
   }
   ++video.frames;
+  if (video.clock) video.clock(video.frames);
 }
 
 void video_present() {
@@ -122,6 +124,8 @@ int64_t headless::lock_attempts() { return video.lock_attempts; }
 void headless::set_surface_padding(int32_t bytes) { video.padding = bytes > 0 ? bytes : 0; }
 
 void headless::set_frame_sink(FrameSink sink) { video.sink = std::move(sink); }
+
+void headless::set_present_clock(PresentClock clock) { video.clock = std::move(clock); }
 
 uint64_t headless::frames_presented() { return video.frames; }
 

@@ -6,8 +6,6 @@
 
 #include <SDL.h>
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -114,30 +112,6 @@ void sdl_close()
     state.ring_bytes = 0;
 }
 
-// Keeps standard error quiet while it lives. The sound libraries under SDL write their own
-// complaints there when a machine has no sound card; the device reports its failure through
-// sdl_error instead, and a program without sound goes on silently.
-class QuietStandardError {
-public:
-    QuietStandardError() : saved_(dup(STDERR_FILENO))
-    {
-        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
-        if (null >= 0) close(null);
-    }
-    ~QuietStandardError()
-    {
-        if (saved_ < 0) return;
-        dup2(saved_, STDERR_FILENO);
-        close(saved_);
-    }
-    QuietStandardError(const QuietStandardError&) = delete;
-    QuietStandardError& operator=(const QuietStandardError&) = delete;
-
-private:
-    int saved_;
-};
-
 bool sdl_open(int32_t rate, const uint8_t* ring, uint32_t ring_bytes)
 {
     sdl_close();
@@ -147,7 +121,6 @@ bool sdl_open(int32_t rate, const uint8_t* ring, uint32_t ring_bytes)
         return false;
     }
     if (!load_sdl()) return false;
-    const QuietStandardError quiet;
     // Only the audio subsystem: the video backend initialises its own.
     if (state.sdl.init_subsystem(SDL_INIT_AUDIO) != 0) {
         set_error("cannot start SDL audio");

@@ -42,6 +42,7 @@ struct OutputState {
 
     std::unique_ptr<float[]> mix_storage;
     float* mix = nullptr;  // ring * 2 floats, 16-byte aligned; chunk k mixes at its ring place
+    const float* last_mix = nullptr;  // where the chunk filled last was mixed
     std::unique_ptr<int16_t[]> pcm;  // ring * 2 samples: what the device plays
 
     std::atomic<uint64_t> chunks_filled{0};
@@ -118,6 +119,7 @@ const int16_t* fill_chunk(uint64_t heard_frame)
 
     int16_t* pcm = state.pcm.get() + static_cast<size_t>(2) * static_cast<size_t>(w) * static_cast<size_t>(chunk);
     mix_to_pcm16(pcm, mix, chunk);
+    state.last_mix = mix;
     platform::audio_ring_written();
     state.frames_mixed += static_cast<uint64_t>(chunk);
     state.chunk_done = 0;
@@ -141,6 +143,7 @@ void mix_thread()
 void release_buffers()
 {
     state.mix = nullptr;
+    state.last_mix = nullptr;
     state.mix_storage.reset();
     state.pcm.reset();
     state.chunk = state.ring = state.chunk_count = 0;
@@ -344,6 +347,11 @@ const int16_t* sound_fill_chunk()
     if (!state.open) return nullptr;
     state.next_heard_frame += static_cast<uint64_t>(state.chunk);
     return fill_chunk(state.frames_mixed);
+}
+
+const float* sound_last_mix()
+{
+    return state.last_mix;
 }
 
 uint64_t sound_chunks_filled()

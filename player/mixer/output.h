@@ -33,28 +33,18 @@ int32_t ring_frames_for(int32_t rate, int32_t buffer_time);
 // The fill rule: whether write chunk w is filled while the device plays chunk p of n.
 bool chunk_due(int32_t w, int32_t p, int32_t n);
 
-// Of the open sound; 0 while closed.
-int32_t sound_chunk_frames();
+// Of the open sound; 0 while closed (sound_chunk_frames is in player.h).
 int32_t sound_ring_frames();
 int32_t sound_chunk_count();
 const int16_t* sound_ring();  // ring frames of interleaved left, right
 
-// One pass of the mixing loop: asks the device where it plays and fills the write chunk if
-// it is due. True when a chunk was filled.
-bool sound_fill_pass();
-// Fills the write chunk now, whatever the device does, and moves on to the next; returns
-// its chunk frames of PCM (valid until the ring is refilled there). Null while closed. For
-// drivers that write the audio elsewhere at their own pace (xmplay --wav).
-const int16_t* sound_fill_chunk();
+// sound_fill_pass and sound_fill_chunk (player.h) fill the write chunk and move on to the
+// next one. sound_fill_chunk takes the chunk to be heard right after the one before.
+// The float mix of the chunk filled last (chunk frames of left, right) before its conversion
+// to 16 bits, for checks that look beneath it (the soak). Null while closed.
+const float* sound_last_mix();
 // Chunks filled since sound_open.
 uint64_t sound_chunks_filled();
-// Underruns since sound_open: each time the device reached a chunk that sound_fill_pass had
-// not refilled since the device last played it (the mixing thread fell a lap behind there).
-// Readable from any thread.
-uint64_t sound_underruns();
-// While on, filled chunks play the songs' ticks but mix no voice: silence, timed exactly as
-// the real sound, for measuring a song in a fraction of the time. Off at every sound_open.
-void sound_set_timing_only(bool on);
 
 // While a chunk fills (on the mixing thread, e.g. inside a tick handler): the frame about to
 // be mixed, counted in frames mixed since sound_open, and the device frame (device bytes / 4)

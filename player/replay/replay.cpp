@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "player/control.h"
 #include "player/replay/effects.h"
 #include "player/replay/pitch.h"
 
@@ -453,11 +454,14 @@ void replay_tick(Song* song)
     if (song->tick != 0) {
         replay_effects(song);
     } else {
+        const int32_t left_order = song->order;
+        const bool order_given = song->next_order >= 0;
         if (song->next_order >= 0) song->order = song->next_order;
         if (song->next_row >= 0) song->row = song->next_row;
         // A break into a shorter pattern plays from its first row rather than past its end
         // (trace break_past_pattern_end).
         if (song->row >= order_rows(song, song->order)) song->row = 0;
+        song_row_started(song, left_order, order_given);
 
         replay_row(song);
 

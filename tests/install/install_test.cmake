@@ -14,6 +14,22 @@ set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
 run("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
+# The package is the player: no archive of it carries the demo's frame buffer, key state or
+# window handles.
+file(GLOB_RECURSE archives ${prefix}/*.a)
+list(LENGTH archives archive_count)
+if(archive_count EQUAL 0)
+  message(FATAL_ERROR "no libraries installed under ${prefix}")
+endif()
+foreach(archive ${archives})
+  run("nm ${archive}" nm -C --defined-only ${archive})
+  foreach(demo_global frame_buffer key_state main_window show_command)
+    if(run_output MATCHES "platform::${demo_global}\n")
+      message(FATAL_ERROR "${archive} defines the demo's platform::${demo_global}")
+    endif()
+  endforeach()
+endforeach()
+
 run("xmplay --version" ${prefix}/bin/xmplay --version)
 if(NOT run_output STREQUAL "xmplay ${VERSION}\n")
   message(FATAL_ERROR "xmplay --version printed '${run_output}'")

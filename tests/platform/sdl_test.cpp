@@ -1,15 +1,23 @@
 // sdl_test.cpp -- the SDL backend under SDL's dummy driver: start-up, presenting, keys,
-// close requests and the start-up failures
+// close requests and the start-up failures; the SDL sound device and the process's stderr
 #include "platform/sdl/sdl.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/audio.h"
 #include "platform/backend.h"
+#include "platform/sdl/sdl_audio.h"
 #include "platform/input.h"
 #include "platform/video.h"
 #include "platform/window.h"
@@ -189,5 +197,44 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"NoX11Server", "x11", 16, "Sorry, I can't init DirectDraw"},
         FailureCase{"EightBitMode", "offscreen", 8, "Sorry, I can't set this video mode"}),
     failure_name);
+
+// The sound device is a library: it must leave the process's stderr alone while it opens, for
+// another thread of the host may be writing there. SDL's disk driver writing to /dev/stderr
+// shows where fd 2 pointed when the device opened: a device that swapped it for /dev/null
+// while opening sends every byte there.
+TEST(SdlAudioTest, OpeningLeavesStandardErrorWhereItWas) {
+  char name[] = "/tmp/sdl_test_stderr_XXXXXX";
+  const int file = mkstemp(name);
+  ASSERT_GE(file, 0);
+  std::fflush(stderr);
+  const int saved = dup(STDERR_FILENO);
+  ASSERT_GE(saved, 0);
+  dup2(file, STDERR_FILENO);
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", "/dev/stderr", 1);
+  setenv("SDL_DISKAUDIODELAY", "1", 1);
+
+  std::vector<uint8_t> ring(4 * 4096, 0x55);
+  ASSERT_TRUE(platform::audio_set_device(platform::sdl_audio_device()));
+  const bool opened = platform::audio_open(44100, ring.data(), static_cast<uint32_t>(ring.size()));
+  if (opened) {
+    for (int i = 0; i < 2000 && platform::audio_position() < ring.size(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    platform::audio_close();
+  }
+  const std::string why = platform::audio_error();
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+  unsetenv("SDL_AUDIODRIVER");
+  unsetenv("SDL_DISKAUDIOFILE");
+  unsetenv("SDL_DISKAUDIODELAY");
+  platform::audio_set_device(nullptr);
+  const off_t written = lseek(file, 0, SEEK_END);
+  close(file);
+  std::remove(name);
+  if (!opened) GTEST_SKIP() << "no SDL disk audio here: " << why;
+  EXPECT_GE(written, static_cast<off_t>(ring.size()));
+}
 
 }  // namespace

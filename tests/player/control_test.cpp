@@ -1,6 +1,11 @@
-// control_test.cpp -- song start and stop, tempo, and the music position
+// control_test.cpp -- song start and stop, tempo, the music position, and what a song tells
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
 
 #include "platform/virtual/virtual_audio.h"
 #include "player/control.h"
@@ -82,6 +87,25 @@ TEST(MusicPosition, PacksOrderAndRow)
     song.row = 0x140;
     EXPECT_EQ(music_position(), 0x0540);
     set_music_song(nullptr);
+    EXPECT_EQ(music_position(), 0);
+}
+
+// The show's song may be freed while the renderer still asks where the music is: freeing it
+// takes it off the register, so the position reads 0 instead of freed memory. Freeing another
+// song leaves the register alone.
+TEST(MusicPosition, FreeingTheRegisteredSongClearsTheRegister)
+{
+    const std::vector<uint8_t> bytes = xmwriter::write(test_support::song_module(2, 16, 3));
+    Song* shown = test_support::load_module(bytes);
+    Song* other = test_support::load_module(bytes);
+    ASSERT_NE(shown, nullptr);
+    ASSERT_NE(other, nullptr);
+    shown->order = 1;
+    shown->row = 7;
+    set_music_song(shown);
+    ASSERT_TRUE(song_free(other));
+    EXPECT_EQ(music_position(), 0x0107);
+    ASSERT_TRUE(song_free(shown));
     EXPECT_EQ(music_position(), 0);
 }
 
@@ -217,6 +241,93 @@ TEST_F(ControlTest, ATickHandlerCanStopItsSongButNotFreeItOrCloseTheSound)
     EXPECT_TRUE(list_empty(playing_songs()));
     for (int32_t i = 0; i < song_->channel_count; ++i) EXPECT_EQ(voice_pool()[i].sample, nullptr);
 }
+
+// What the song tells its listener, written as "E" for an end and "order:row@tick" for a row
+// start, the tick counted from the first row's.
+struct HeardEvents {
+    std::string text;
+    uint64_t first_frame = UINT64_MAX;
+};
+
+void note_event(const SongEvent& event, void* context)
+{
+    auto* heard = static_cast<HeardEvents*>(context);
+    if (heard->first_frame == UINT64_MAX) heard->first_frame = event.mix_frame;
+    // The heard frame lies a ring ahead of the mixed one when sound_fill_chunk drives the sound.
+    EXPECT_EQ(event.heard_frame, event.mix_frame);
+    if (event.kind == SongEventKind::SONG_ENDED) {
+        heard->text += "E ";
+        return;
+    }
+    heard->text += std::to_string(event.order) + ":" + std::to_string(event.row) + "@" +
+                   std::to_string((event.mix_frame - heard->first_frame) / 882) + " ";
+}
+
+struct ListenCase {
+    const char* name;
+    // (order, row, channel 3's effect and parameter)
+    std::vector<std::array<int, 4>> effects;
+    int orders;
+    int restart;
+    const char* heard;  // the first 12 events
+};
+
+class SongListenerTest : public testing::TestWithParam<ListenCase> {};
+
+// Two ticks a row, four rows a pattern, 882 frames a tick. The end comes just before the row
+// that would repeat, once each time round; a jump forward or a pattern loop is no end.
+TEST_P(SongListenerTest, TellsRowStartsAndTheEndOnTheFillingThread)
+{
+    const ListenCase c = GetParam();
+    platform::audio_set_device(platform::virtual_audio_device());
+    xmwriter::Module module = test_support::song_module(c.orders, 4, 2);
+    module.restart = static_cast<uint16_t>(c.restart);
+    for (const auto& [order, row, effect, parameter] : c.effects) {
+        module.patterns[static_cast<size_t>(order)].at(row, 3, module.channels) =
+            {0, 0, 0, static_cast<uint8_t>(effect), static_cast<uint8_t>(parameter)};
+    }
+    Song* song = test_support::load_module(xmwriter::write(module));
+    ASSERT_NE(song, nullptr);
+    ASSERT_TRUE(sound_open_offline(44100));
+    HeardEvents heard;
+    ASSERT_TRUE(song_set_listener(song, note_event, &heard));
+    ASSERT_TRUE(song_start(song));
+    int events = 0;
+    while (events < 12) {
+        sound_fill_chunk();
+        events = static_cast<int>(std::count(heard.text.begin(), heard.text.end(), ' '));
+    }
+    std::string first;
+    for (size_t at = 0, n = 0; n < 12; ++n) {
+        const size_t space = heard.text.find(' ', at);
+        first += heard.text.substr(at, space + 1 - at);
+        at = space + 1;
+    }
+    EXPECT_EQ(first, c.heard);
+    // Without a listener the song plays on untold.
+    ASSERT_TRUE(song_set_listener(song, nullptr, nullptr));
+    const std::string before = heard.text;
+    for (int i = 0; i < 10; ++i) sound_fill_chunk();
+    EXPECT_EQ(heard.text, before);
+    song_free(song);
+    sound_close();
+    EXPECT_FALSE(song_set_listener(nullptr, note_event, &heard));
+}
+
+constexpr uint8_t JUMP = 0x0B, BREAK = 0x0D, EXTENDED = 0x0E;
+
+INSTANTIATE_TEST_SUITE_P(
+    Songs, SongListenerTest,
+    testing::Values(
+        ListenCase{"RestartAfterTheLastOrder", {}, 2, 1,
+                   "0:0@0 0:1@2 0:2@4 0:3@6 1:0@8 1:1@10 1:2@12 1:3@14 E 1:0@16 1:1@18 1:2@20 "},
+        ListenCase{"JumpBack", {{1, 1, JUMP, 0}}, 2, 0,
+                   "0:0@0 0:1@2 0:2@4 0:3@6 1:0@8 1:1@10 E 0:0@12 0:1@14 0:2@16 0:3@18 1:0@20 "},
+        ListenCase{"BreakOnTheLastOrder", {{0, 2, BREAK, 0x01}}, 1, 0,
+                   "0:0@0 0:1@2 0:2@4 E 0:1@6 0:2@8 E 0:1@10 0:2@12 E 0:1@14 0:2@16 "},
+        ListenCase{"JumpForwardAndPatternLoop", {{0, 0, JUMP, 2}, {2, 0, EXTENDED, 0x60}, {2, 1, EXTENDED, 0x61}}, 3, 0,
+                   "0:0@0 2:0@2 2:1@4 2:0@6 2:1@8 2:2@10 2:3@12 E 0:0@14 2:0@16 2:1@18 2:0@20 "}),
+    [](const testing::TestParamInfo<ListenCase>& param) { return std::string(param.param.name); });
 
 TEST(Control, RefusesMoreChannelsThanVoices)
 {

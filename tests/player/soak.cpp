@@ -1,10 +1,12 @@
-// soak.cpp -- plays a song offline for a long time (an hour of the demo's song by default) and
-// checks what must hold however long it plays: every mixed value finite, the position sequence
-// the same on every loop from the restart position, no voice running once the song stops, and
-// memory that does not grow. Prints its figures; exits 1 when a check fails.
+// soak.cpp -- plays a song offline for a long time (an hour of the demo's song by default),
+// through the output's own fill pass, and checks what must hold however long it plays: every
+// mixed value finite, the position sequence the same on every loop from the restart position,
+// no voice running once the song stops, and memory that does not grow. Prints its figures;
+// exits 1 when a check fails.
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 #include "player/control.h"
 #include "player/mixer/mixer.h"
 #include "player/mixer/output.h"
+#include "player/player.h"
 #include "player/stream.h"
 
 namespace {
@@ -32,18 +35,16 @@ struct RowStart {
     bool operator==(const RowStart&) const = default;
 };
 
-// Row starts, gathered by wrapping the song's tick handler. Loop 0 runs from order 0 to the
-// first jump back; every later loop must repeat loop 1 exactly.
+// Row starts, as the song tells them. Loop 0 runs from order 0 to the song's first end; every
+// later loop must repeat loop 1 exactly.
 struct Soak {
-    void (*inner)(Song*) = nullptr;
-    uint64_t frame = 0;  // output frame about to be mixed
     uint64_t loop_start = 0;
     int loop = 0;
     std::vector<RowStart> first, reference, current;
     int loops_compared = 0;
     int loops_differing = 0;
     int32_t channels = 0;
-    uint64_t stray_voices = 0;  // ticks that found a voice beyond the song's channels running
+    uint64_t stray_voices = 0;  // row starts that found a voice beyond the song's channels running
 };
 
 Soak soak;
@@ -58,24 +59,16 @@ void end_loop()
     soak.current.clear();
 }
 
-void soak_tick(Song* song)
+// On the thread filling the chunk: here, the driver's own.
+void hear(const SongEvent& event, void*)
 {
-    if (song->tick != 0) {
-        soak.inner(song);
-        return;
-    }
-    const int32_t previous_order = song->order.load(std::memory_order_relaxed);
-    const int32_t jump_order = song->next_order;
-    soak.inner(song);
-    const int32_t order = song->order.load(std::memory_order_relaxed);
-    const int32_t row = song->row.load(std::memory_order_relaxed);
-    const bool went_back = order < previous_order || (order == previous_order && jump_order >= 0);
-    if (went_back && !(soak.loop == 0 && soak.first.empty())) {
+    if (event.kind == SongEventKind::SONG_ENDED) {
         end_loop();
         ++soak.loop;
-        soak.loop_start = soak.frame;
+        soak.loop_start = event.mix_frame;
+        return;
     }
-    const RowStart start{order, row, soak.frame - soak.loop_start};
+    const RowStart start{event.order, event.row, event.mix_frame - soak.loop_start};
     (soak.loop == 0 ? soak.first : soak.current).push_back(start);
 
     const Voice* voices = voice_pool();
@@ -84,32 +77,18 @@ void soak_tick(Song* song)
     }
 }
 
-// Fills one chunk the way the output's fill pass does, but keeps the float mix to look at.
-// False when a mixed value is not finite.
-bool mix_chunk(Song* song, std::vector<float>& mix, std::vector<int16_t>& pcm, int32_t chunk)
+// Fills one chunk with the output's own fill pass and looks at its float mix. False when a
+// mixed value is not finite.
+bool fill_chunk_checked(std::vector<int16_t>& pcm)
 {
-    std::fill(mix.begin(), mix.end(), 0.0f);
-    int32_t left = song->tick_samples_left;
-    int32_t done = 0;
-    while (done < chunk) {
-        if (left <= 0) {
-            soak.frame += static_cast<uint64_t>(done);
-            song->tick_handler(song);
-            soak.frame -= static_cast<uint64_t>(done);
-            left = std::max(song->samples_per_tick, 1);
-        }
-        const int32_t frames = std::min(left, chunk - done);
-        mix_voices(mix.data() + 2 * static_cast<size_t>(done), active_voices(), frames);
-        done += frames;
-        left -= frames;
-    }
-    song->tick_samples_left = left;
-    soak.frame += static_cast<uint64_t>(chunk);
-    mix_to_pcm16(pcm.data(), mix.data(), chunk);
-    for (const float value : mix) {
-        if (!std::isfinite(value)) return false;
-    }
-    return true;
+    const int16_t* filled = sound_fill_chunk();
+    const float* mix = sound_last_mix();
+    if (filled == nullptr || mix == nullptr) return false;
+    const size_t values = 2 * static_cast<size_t>(sound_chunk_frames());
+    std::copy(filled, filled + values, pcm.begin());
+    bool finite = true;
+    for (size_t i = 0; i < values; ++i) finite = finite && std::isfinite(mix[i]);
+    return finite;
 }
 
 // Kilobytes of the named line of /proc/self/status (VmRSS, VmHWM).
@@ -199,22 +178,21 @@ int main(int argc, char** argv)
     // The demo's song plays by the show's rules, as the demo plays it; any other file by FT2's.
     if (file.empty()) song_set_rules(song, Rules::SHOW);
     soak.channels = song->channel_count;
-    soak.inner = song->tick_handler;
-    song->tick_handler = soak_tick;
+    song_set_listener(song, hear, nullptr);
     if (!song_start(song)) {
         std::fputs("soak: cannot start the song\n", stderr);
         return 1;
     }
 
     const int32_t chunk = sound_chunk_frames();
-    std::vector<float> mix(2 * static_cast<size_t>(chunk));
     std::vector<int16_t> pcm(2 * static_cast<size_t>(chunk));
     const auto total = static_cast<uint64_t>(std::llround(seconds * RATE));
     uint64_t bad_chunks = 0;
     long rss_settled = -1;
     size_t heap_settled = 0;
-    while (soak.frame < total) {
-        if (!mix_chunk(song, mix, pcm, chunk)) ++bad_chunks;
+    uint64_t frames = 0;
+    for (; frames < total; frames += static_cast<uint64_t>(chunk)) {
+        if (!fill_chunk_checked(pcm)) ++bad_chunks;
         // Everything the song keeps has been allocated once its first loop ends.
         if (rss_settled < 0 && soak.loop >= 2) {
             rss_settled = status_kb("VmRSS");
@@ -228,7 +206,7 @@ int main(int argc, char** argv)
     song_stop(song);
     uint64_t running = 0;
     for (int32_t i = 0; i < VOICE_COUNT; ++i) running += voice_pool()[i].sample != nullptr;
-    bool silent_after_stop = mix_chunk(song, mix, pcm, chunk);
+    bool silent_after_stop = fill_chunk_checked(pcm);
     for (const int16_t value : pcm) silent_after_stop = silent_after_stop && value == 0;
 
     // Loop 0 from the restart position on is what every later loop plays.
@@ -249,13 +227,13 @@ int main(int argc, char** argv)
 
     const long heap_growth = static_cast<long>(heap_end) - static_cast<long>(heap_settled);
     std::printf("audio %.0f s (%llu frames), loops completed %d, loops compared with loop 1 %d, differing %d\n",
-                static_cast<double>(soak.frame) / RATE, static_cast<unsigned long long>(soak.frame), soak.loop,
+                static_cast<double>(frames) / RATE, static_cast<unsigned long long>(frames), soak.loop,
                 soak.loops_compared, soak.loops_differing);
     std::printf("loop 1 starts at order %d row %d (restart position %d) and has %zu rows; loop 0 from there: %s\n",
                 soak.reference.empty() ? -1 : soak.reference[0].order,
                 soak.reference.empty() ? -1 : soak.reference[0].row, song->restart_position, soak.reference.size(),
                 first_matches ? "the same rows" : "DIFFERENT rows");
-    std::printf("chunks with a non-finite value %llu, ticks with a stray voice %llu, voices running after stop %llu, "
+    std::printf("chunks with a non-finite value %llu, rows with a stray voice %llu, voices running after stop %llu, "
                 "silent after stop %s\n",
                 static_cast<unsigned long long>(bad_chunks), static_cast<unsigned long long>(soak.stray_voices),
                 static_cast<unsigned long long>(running), silent_after_stop ? "yes" : "NO");

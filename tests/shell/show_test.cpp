@@ -5,8 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -220,9 +222,10 @@ TEST_F(ShowTest, VideoIsFourByThreeH264WithAacOfTheShowsLength)
     ASSERT_FALSE(scenes.empty());
     const double seconds = (scenes.back().first_frame + scenes.back().frames) / 10.0;
 
-    const Outcome probe = run_command("ffprobe -v error -show_entries stream=codec_name,display_aspect_ratio,duration "
-                                      "-of default=noprint_wrappers=1 '" + video + "'");
+    const Outcome probe = run_command("ffprobe -v error -show_entries stream=codec_name,width,height,display_aspect_ratio,"
+                                      "duration -of default=noprint_wrappers=1 '" + video + "'");
     EXPECT_NE(probe.out.find("codec_name=h264"), std::string::npos) << probe.out;
+    EXPECT_NE(probe.out.find("width=640\nheight=480"), std::string::npos) << probe.out;
     EXPECT_NE(probe.out.find("codec_name=aac"), std::string::npos) << probe.out;
     EXPECT_NE(probe.out.find("display_aspect_ratio=4:3"), std::string::npos) << probe.out;
     const size_t duration = probe.out.find("duration=");
@@ -286,6 +289,38 @@ TEST_F(ShowTest, BadUsageAndMissingFfmpegGetOneLine)
     const Outcome no_ffmpeg = run_command("PATH=/nonexistent " + std::string(CAPTURE_PATH) + " --video " + dir_ + "/x.mp4 2>&1");
     EXPECT_EQ(no_ffmpeg.out, "quorbela-capture: ffmpeg is not on PATH (--video needs it; on Debian: apt-get install ffmpeg)\n");
     EXPECT_EQ(no_ffmpeg.status, 1);
+}
+
+// The video options take the sizes that keep the pixels whole and the three qualities.
+TEST_F(ShowTest, VideoSizeAndQualityTakeOnlyWhatTheyOffer)
+{
+    for (const char* wrong : {"--video-size 640x400", "--video-size 2", "--video-quality high", "--video-size"}) {
+        const Outcome run = capture(wrong, true);
+        EXPECT_EQ(run.status, 2) << wrong;
+        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+    }
+    EXPECT_EQ(capture("--video-size 1280x960 --video-quality best --help").status, 0);
+}
+
+// An output that fails mid-show ends the show right there, through the show's own way out
+// (not by pressing keys the user never pressed), and the capture says why and exits 1. Here
+// the encoder quits before it reads a frame.
+TEST_F(ShowTest, AFailedOutputEndsTheShowAtOnceWithOneLineAndExitOne)
+{
+    const std::string bin = dir_ + "/bin";
+    std::filesystem::create_directories(bin);
+    {
+        std::ofstream fake(bin + "/ffmpeg");
+        fake << "#!/bin/sh\nexit 0\n";
+    }
+    std::filesystem::permissions(bin + "/ffmpeg", std::filesystem::perms::owner_all);
+    const std::string positions = dir_ + "/positions.txt";
+    const Outcome run = run_command("PATH=" + bin + ":$PATH " + std::string(CAPTURE_PATH) + " --no-progress --video " +
+                                    dir_ + "/x.mp4 --positions " + positions + " 2>&1");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "quorbela-capture: ffmpeg stopped taking frames\n");
+    const std::string presented = slurp(positions);
+    EXPECT_EQ(std::count(presented.begin(), presented.end(), '\n'), 1) << presented;
 }
 
 // The demo itself on a machine with no display (and, here, no sound card either): the sound

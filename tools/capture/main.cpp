@@ -1,9 +1,11 @@
 // main.cpp -- quorbela-capture: the whole show offline, to PNG frames, a WAV and an MP4
 //
-// The same shell, renderer and player as the demo, on the headless platform. After each
-// presented frame the virtual sound device moves on by exactly 1/fps of a second and the
-// player fills what fell due with its own fill pass, so pictures and sound stay in step and
-// every run gives the same bytes.
+// The same shell, renderer and player as the demo, on the headless platform. The frame clock
+// is the capture's own: each present hands the frame to the outputs (keep_frame), then moves
+// the clock on (frame_clock): the virtual sound device plays exactly the frame's share of
+// 1/fps of a second and the player fills what fell due with its own fill pass. So pictures
+// and sound stay in step and every run gives the same bytes. An output that fails ends the
+// show there (shell::end_show), and the capture says why and exits 1.
 
 #include <time.h>
 #include <unistd.h>
@@ -83,8 +85,8 @@ void fail(const std::string& what)
 {
     if (!capture.failure.empty()) return;
     capture.failure = what;
-    // Nothing more can be written: let the show run out at one frame a scene.
-    platform::headless::key_event(platform::KEY_ESCAPE, true);
+    // Nothing more can be written: the show ends after this frame.
+    shell::end_show();
 }
 
 // 4:3 at `scale` times 320 x 240, nearest pixel: the mode's pixels were taller than wide.
@@ -178,7 +180,8 @@ void print_flash_report()
                 most > flash::SAFE_FLASHES ? "up to" : "at most", most, most == 1 ? "" : "es");
 }
 
-void on_frame(const platform::headless::Frame& frame)
+// Present, step 1: the outputs take the frame as drawn.
+void keep_frame(const platform::headless::Frame& frame)
 {
     const double start = thread_cpu_seconds();
     // Nothing moved the music since the frame began: every read in it saw this.
@@ -193,8 +196,15 @@ void on_frame(const platform::headless::Frame& frame)
         keep_picture(frame.index);
     }
     measure_flashes(frame);
-    play_sound(frame.index);
-    show_progress(frame.index + 1, false);
+    capture.sink_cpu += thread_cpu_seconds() - start;
+}
+
+// Present, step 2: the clock moves on by one frame, and with it the device and the music.
+void frame_clock(uint64_t frames_presented)
+{
+    const double start = thread_cpu_seconds();
+    if (capture.failure.empty()) play_sound(frames_presented - 1);
+    show_progress(frames_presented, false);
     capture.sink_cpu += thread_cpu_seconds() - start;
 }
 
@@ -293,7 +303,9 @@ bool open_outputs(std::string& error)
         capture.video = std::make_unique<VideoWriter>();
         const std::string rate = options.every == 1 ? std::to_string(options.fps)
                                                     : std::to_string(options.fps) + "/" + std::to_string(options.every);
-        if (!capture.video->open(options.video_path, rate, error)) return false;
+        if (!capture.video->open(options.video_path, rate, options.video_scale, options.video_quality, error)) {
+            return false;
+        }
     }
     return true;
 }
@@ -342,7 +354,8 @@ int run(int argc, const char* const* argv)
 
     platform::audio_set_device(platform::virtual_audio_device());
     platform::virtual_audio_fail_open(capture.options.no_sound_device);
-    platform::headless::set_frame_sink(on_frame);
+    platform::headless::set_frame_sink(keep_frame);
+    platform::headless::set_present_clock(frame_clock);
     script_keys();
     shell::set_scene_hooks({scene_begins, scene_ends});
 
@@ -353,6 +366,9 @@ int run(int argc, const char* const* argv)
     const int exit_code = shell::run_demo(nullptr, platform::SHOW_NORMAL, setup);
     show_progress(platform::headless::frames_presented(), true);
     find_busiest_seconds();
+    if (capture.options.progress && capture.video && capture.failure.empty()) {
+        std::fputs("quorbela-capture: putting the sound with the pictures\n", stderr);
+    }
 
     if (!close_outputs(error)) {
         std::fprintf(stderr, "quorbela-capture: %s\n", error.c_str());

@@ -45,6 +45,10 @@ const char* usage_text()
            "\n"
            "  --out DIR               DIR/frame_NNNNNN.png for each kept frame, DIR/show.wav\n"
            "  --video FILE.mp4        H.264 + AAC video of the show through ffmpeg\n"
+           "  --video-size WxH        640x480 (default), 320x240, 960x720 or 1280x960; the\n"
+           "                          pixels stay sharp at every size\n"
+           "  --video-quality Q       draft, good (default) or best: best is sharper and\n"
+           "                          several times slower to encode\n"
            "  --positions FILE        FRAME SCENE POSITION for every frame (the sync log)\n"
            "  --hashes FILE           FRAME HASH for every kept frame: FNV-1a (64-bit) of its\n"
            "                          128000 bytes of RGB565, to compare captures anywhere\n"
@@ -118,6 +122,30 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
             if (!parse_int(text, 1, fps ? 1000 : every ? 1000000 : 8, target)) {
                 error = std::string(arg) + ": '" + text + "' is not " +
                         (fps ? "a frame rate from 1 to 1000" : every ? "a whole number from 1 up" : "a scale from 1 to 8");
+                return false;
+            }
+        } else if (std::strcmp(arg, "--video-size") == 0) {
+            const char* text = value();
+            if (text == nullptr) return needs_value(arg);
+            options.video_scale = 0;
+            for (int32_t n = 1; n <= 4; ++n) {
+                if (std::to_string(320 * n) + "x" + std::to_string(240 * n) == text) options.video_scale = n;
+            }
+            if (options.video_scale == 0) {
+                error = std::string("--video-size: '") + text + "' is not 320x240, 640x480, 960x720 or 1280x960";
+                return false;
+            }
+        } else if (std::strcmp(arg, "--video-quality") == 0) {
+            const char* text = value();
+            if (text == nullptr) return needs_value(arg);
+            if (std::strcmp(text, "draft") == 0) {
+                options.video_quality = VideoQuality::DRAFT;
+            } else if (std::strcmp(text, "good") == 0) {
+                options.video_quality = VideoQuality::GOOD;
+            } else if (std::strcmp(text, "best") == 0) {
+                options.video_quality = VideoQuality::BEST;
+            } else {
+                error = std::string("--video-quality: '") + text + "' is not draft, good or best";
                 return false;
             }
         } else if (std::strcmp(arg, "--last-scene-seconds") == 0) {

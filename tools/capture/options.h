@@ -5,6 +5,9 @@
 
 namespace capture {
 
+// x264's speed against size and sharpness: draft is the quickest, best the old slow default.
+enum class VideoQuality { DRAFT, GOOD, BEST };
+
 struct Options {
     std::string out_dir;         // frame_NNNNNN.png and show.wav; empty: none
     std::string video_path;      // an MP4 made by ffmpeg; empty: none
@@ -15,6 +18,8 @@ struct Options {
     bool escape_held = false;
     int32_t every = 1;   // keep every K-th frame (pictures and video)
     int32_t scale = 0;   // 0: PNGs as the 320 x 200 frame; N: 4:3 at N times 320 x 240
+    int32_t video_scale = 2;  // the video at 4:3, N times 320 x 240 (2: 640 x 480)
+    VideoQuality video_quality = VideoQuality::GOOD;
     bool no_sound_device = false;
     bool progress = false;
     bool summary = false;

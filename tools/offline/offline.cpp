@@ -5,8 +5,7 @@
 #include <algorithm>
 
 #include "platform/virtual/virtual_audio.h"
-#include "player/control.h"
-#include "player/mixer/output.h"
+#include "player/player.h"
 #include "tools/offline/song_watch.h"
 
 namespace offline {
@@ -15,7 +14,10 @@ RenderResult render_song(player::Song* song, int32_t rate, uint64_t max_frames, 
                          bool record_rows, const PcmSink& sink, const Progress& progress)
 {
     RenderResult result;
-    platform::audio_set_device(platform::virtual_audio_device());
+    if (!platform::audio_set_device(platform::virtual_audio_device())) {
+        result.device_busy = true;
+        return result;
+    }
     if (!player::sound_open_offline(rate)) return result;
     // Where rows start and the song ends needs the ticks, not the sound.
     player::sound_set_timing_only(!sink);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "player/xm.h"
+#include "player/player.h"
 
 namespace offline {
 
@@ -16,14 +16,15 @@ using PcmSink = std::function<bool(const int16_t* frames, uint32_t count)>;
 using Progress = std::function<void(uint64_t frames)>;
 
 struct RenderResult {
-    bool started = false;  // the sound opened and the song started (false: out of memory)
+    bool started = false;  // the sound opened and the song started
+    bool device_busy = false;  // not started: another audio device is open (live sound)
     uint64_t frames = 0;  // frames handed to the sink
     bool ended = false;   // the song reached its end within them
     bool sink_failed = false;
 };
 
 // Starts `song` and renders it at `rate` on the virtual device, chunk after chunk without
-// waiting, into `sink` (null: only timed, nothing mixed). Stops after `max_frames` frames, or
+// waiting (refused while live sound is open on another device: the player has one output), into `sink` (null: only timed, nothing mixed). Stops after `max_frames` frames, or
 // where the song ends when `stop_at_end`. The sound is closed and the song stopped again
 // afterwards; with `record_rows` its row starts are left in recorded_rows().
 RenderResult render_song(player::Song* song, int32_t rate, uint64_t max_frames, bool stop_at_end,

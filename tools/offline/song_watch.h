@@ -1,15 +1,11 @@
-// song_watch.h -- follows a playing song from outside the replay: where each row starts and
-// where the song ends
-//
-// A song ends at the row start after its last row: the replay flags song_looped on the
-// first tick of the last row, and the row where the restart takes effect is the end. A row
-// start reached through a jump or break to an order at or before the one just played is an
-// end too: from there the song can only repeat itself.
+// song_watch.h -- keeps what a playing song tells of itself: where each row starts and where
+// the song first ends (the SONG_ENDED of player.h: the restart after the last order, or a
+// jump or break back)
 #pragma once
 #include <cstdint>
 #include <vector>
 
-#include "player/xm.h"
+#include "player/player.h"
 
 namespace offline {
 
@@ -19,9 +15,8 @@ struct RowStart {
     int32_t row;
 };
 
-// Wraps the song's tick handler until unwatch_song; one song at a time. Call it before
-// song_start. With `record_rows` every row start is kept (offline use: it allocates on the
-// mixing thread).
+// Listens to the song until unwatch_song; one song at a time. Call it before song_start.
+// With `record_rows` every row start is kept (offline use: it allocates on the mixing thread).
 void watch_song(player::Song* song, bool record_rows);
 void unwatch_song(player::Song* song);
 

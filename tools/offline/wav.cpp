@@ -46,18 +46,21 @@ void wav_header(uint8_t header[44], int32_t rate, uint64_t frames)
 
 WavWriter::~WavWriter()
 {
-    stop_writer();
-    if (file_ != nullptr) std::fclose(file_);
+    if (file_ != nullptr) finish();
 }
 
 bool WavWriter::open(const std::string& path, int32_t rate)
 {
+    if (file_ != nullptr) finish();
     file_ = std::fopen(path.c_str(), "wb");
     if (file_ == nullptr) return false;
     // Blocks arrive whole; the stream's own buffer would only copy them once more.
     std::setvbuf(file_, nullptr, _IONBF, 0);
     rate_ = rate;
     frames_ = 0;
+    error_ = 0;
+    block_.clear();
+    block_.reserve(BLOCK_BYTES);
     uint8_t header[44];
     wav_header(header, rate, 0);
     if (std::fwrite(header, 1, sizeof header, file_) != sizeof header) {
@@ -67,83 +70,42 @@ bool WavWriter::open(const std::string& path, int32_t rate)
         errno = failure;
         return false;
     }
-    filling_.reserve(BLOCK_BYTES);
-    writer_ = std::thread([this] { write_blocks(); });
     return true;
+}
+
+bool WavWriter::write_block()
+{
+    if (error_ == 0 && !block_.empty() && std::fwrite(block_.data(), 1, block_.size(), file_) != block_.size()) {
+        error_ = errno != 0 ? errno : EIO;
+    }
+    block_.clear();
+    return error_ == 0;
 }
 
 bool WavWriter::write(const int16_t* frames, uint32_t count)
 {
-    if (file_ == nullptr) return false;
-    {
-        std::lock_guard lock(mutex_);
-        if (error_ != 0) {
-            errno = error_;
-            return false;
-        }
+    if (file_ == nullptr) {
+        errno = EBADF;
+        return false;
+    }
+    if (error_ != 0) {
+        errno = error_;
+        return false;
     }
     frames_ += count;
     const size_t bytes = static_cast<size_t>(count) * 4;
     if constexpr (std::endian::native == std::endian::little) {
         // Appended as they are: resizing first would clear every byte only to overwrite it.
         const auto* data = reinterpret_cast<const uint8_t*>(frames);
-        filling_.insert(filling_.end(), data, data + bytes);
+        block_.insert(block_.end(), data, data + bytes);
     } else {
-        const size_t at = filling_.size();
-        filling_.resize(at + bytes);
+        const size_t at = block_.size();
+        block_.resize(at + bytes);
         for (size_t i = 0; i < static_cast<size_t>(count) * 2; ++i) {
-            put_u16(&filling_[at + i * 2], static_cast<uint16_t>(frames[i]));
+            put_u16(&block_[at + i * 2], static_cast<uint16_t>(frames[i]));
         }
     }
-    if (filling_.size() >= BLOCK_BYTES) hand_over();
-    return true;
-}
-
-void WavWriter::hand_over()
-{
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return queue_.size() < QUEUED_BLOCKS; });
-    queue_.push_back(std::move(filling_));
-    if (spare_.empty()) {
-        filling_ = Block();
-        filling_.reserve(BLOCK_BYTES);
-    } else {
-        filling_ = std::move(spare_.back());
-        spare_.pop_back();
-        filling_.clear();
-    }
-    changed_.notify_all();
-}
-
-void WavWriter::write_blocks()
-{
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
-        if (queue_.empty()) return;
-        Block block = std::move(queue_.front());
-        queue_.pop_front();
-        const bool skip = error_ != 0;  // after a failure the rest is only drained
-        lock.unlock();
-        const bool ok = skip || std::fwrite(block.data(), 1, block.size(), file_) == block.size();
-        const int failure = ok ? 0 : (errno != 0 ? errno : EIO);
-        lock.lock();
-        if (!ok && error_ == 0) error_ = failure;
-        spare_.push_back(std::move(block));
-        changed_.notify_all();
-    }
-}
-
-bool WavWriter::stop_writer()
-{
-    if (!writer_.joinable()) return true;
-    {
-        std::lock_guard lock(mutex_);
-        closing_ = true;
-    }
-    changed_.notify_all();
-    writer_.join();
-    if (error_ != 0) {
+    if (block_.size() >= BLOCK_BYTES && !write_block()) {
         errno = error_;
         return false;
     }
@@ -152,24 +114,23 @@ bool WavWriter::stop_writer()
 
 bool WavWriter::finish()
 {
-    if (file_ == nullptr) return false;
-    if (!filling_.empty()) hand_over();
-    bool ok = stop_writer();
-    int failure = ok ? 0 : errno;
+    if (file_ == nullptr) {
+        errno = EBADF;
+        return false;
+    }
+    write_block();
+    int failure = error_;
     uint8_t header[44];
     wav_header(header, rate_, frames_);
-    if (ok && (std::fseek(file_, 0, SEEK_SET) != 0 ||
-               std::fwrite(header, 1, sizeof header, file_) != sizeof header)) {
-        ok = false;
-        failure = errno;
+    if (failure == 0 && (std::fseek(file_, 0, SEEK_SET) != 0 ||
+                         std::fwrite(header, 1, sizeof header, file_) != sizeof header)) {
+        failure = errno != 0 ? errno : EIO;
     }
-    if (std::fclose(file_) != 0 && ok) {
-        ok = false;
-        failure = errno;
-    }
+    if (std::fclose(file_) != 0 && failure == 0) failure = errno != 0 ? errno : EIO;
     file_ = nullptr;
-    if (!ok) errno = failure;
-    return ok;
+    block_.clear();
+    if (failure != 0) errno = failure;
+    return failure == 0;
 }
 
 }  // namespace offline

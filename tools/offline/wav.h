@@ -1,57 +1,43 @@
 // wav.h -- writing 16-bit stereo PCM as a RIFF/WAVE file
 #pragma once
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace offline {
 
-// The file is written on a thread of its own, a block at a time, so the kernel's copying of the
-// data overlaps the mixing of the next block instead of adding to it.
+// A plain writer: the frames are gathered into large blocks and each block is written as it
+// fills, on the caller's thread. One writer may write several files in turn.
 class WavWriter {
 public:
     WavWriter() = default;
-    ~WavWriter();
+    ~WavWriter();  // finishes an open file
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
 
-    // Creates the file with a header for `rate` frames per second. False with errno set.
+    // Creates the file with a header for `rate` frames per second. A file still open is
+    // finished first. False with errno set.
     bool open(const std::string& path, int32_t rate);
-    // Interleaved left, right. False with errno set once a write has failed; a failure can
-    // show a few blocks late, and at the latest from finish.
+    // Interleaved left, right. False with errno set once a write has failed (and for every
+    // later write); the last block's failure shows at finish.
     bool write(const int16_t* frames, uint32_t count);
-    // Writes what is left, puts the final sizes in the header and closes the file.
+    // Writes what is left, puts the final sizes in the header and closes the file. False with
+    // errno set when anything failed, or when no file is open.
     bool finish();
+    bool is_open() const { return file_ != nullptr; }
 
 private:
-    using Block = std::vector<uint8_t>;
-    // A block is 0.37 s of audio. Three or more are alive at once (filling, being written,
-    // spare), so their size shows directly in xmplay's peak memory; each hand-over wakes the
-    // writer, which at this size costs about 5% of a render's CPU time.
-    static constexpr size_t BLOCK_BYTES = size_t{64} << 10;
-    static constexpr size_t QUEUED_BLOCKS = 4;  // how far the mixing may run ahead of the disk
+    // 1.5 s of 44.1 kHz sound: few enough writes that their cost does not show.
+    static constexpr size_t BLOCK_BYTES = size_t{256} << 10;
 
-    void hand_over();  // queues the filling block
-    void write_blocks();
-    bool stop_writer();  // false with errno set when any write failed
+    bool write_block();
 
     std::FILE* file_ = nullptr;
     int32_t rate_ = 0;
     uint64_t frames_ = 0;
-    Block filling_;
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Block> queue_;
-    std::vector<Block> spare_;
-    bool closing_ = false;
     int error_ = 0;  // errno of the first failed write
-    std::thread writer_;
+    std::vector<uint8_t> block_;
 };
 
 // The 44-byte header of a PCM file of `frames` 16-bit stereo frames.

@@ -1,5 +1,6 @@
 // main.cpp -- quorbela, the demo on the desktop: SDL display, keyboard and sound
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -26,6 +27,32 @@ constexpr const char* USAGE =
     "Escape ends the current scene (held down, it runs the show out); Escape in the last\n"
     "scene, or closing the window, ends the show. QUORBELA_FPS=N sets the frame rate\n"
     "(70 by default; 0 runs as fast as the machine goes).\n";
+
+// The SDL sound device with stderr quiet while it opens: the sound libraries under SDL print
+// their own complaints on a machine without a sound card, and the show goes on silent then
+// (a display that fails still says its one line, after the sound was tried). The program may
+// do this to its own stderr; the device, a library, may not.
+bool open_quietly(int32_t rate, const uint8_t* ring, uint32_t ring_bytes)
+{
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+    if (null >= 0) close(null);
+    const bool opened = platform::sdl_audio_device()->open(rate, ring, ring_bytes);
+    if (saved >= 0) {
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+    }
+    return opened;
+}
+
+platform::AudioDevice quiet_sdl_device()
+{
+    platform::AudioDevice device = *platform::sdl_audio_device();
+    device.open = open_quietly;
+    return device;
+}
 
 constexpr const char* GENTLE_HINT = "Run it with --gentle (or QUORBELA_GENTLE=1) for the gentle version.";
 
@@ -60,6 +87,7 @@ int main(int argc, char** argv)
         }
         std::fflush(stdout);
     }
-    platform::audio_set_device(platform::sdl_audio_device());
+    static const platform::AudioDevice sound = quiet_sdl_device();
+    platform::audio_set_device(&sound);
     return shell::run_demo(nullptr, platform::SHOW_NORMAL, setup);
 }

@@ -48,14 +48,13 @@ uint64_t song_frames(player::Song* song, const Options& options)
 int run_info(player::Song* song, const ModuleFile& module, const Options& options)
 {
     const uint64_t frames = song_frames(song, options);
+    const player::SongInfo info = player::song_info(song);
     std::printf("{\"name\":%s,\"channels\":%d,\"patterns\":%d,\"instruments\":%d,\"orders\":%d,"
                 "\"restart\":%d,\"speed\":%d,\"bpm\":%d,\"linear\":%s,\"bytes\":%zu,"
                 "\"rules\":\"%s\",\"duration_s\":%.3f}\n",
-                json_string(module.name).c_str(), song->channel_count, module.patterns,
-                song->instrument_count, song->song_length, song->restart_position,
-                song->default_speed, song->default_bpm,
-                (song->flags & player::FLAG_LINEAR) != 0 ? "true" : "false", module.bytes.size(),
-                rules_name(player::song_rules(song)), static_cast<double>(frames) / options.rate);
+                json_string(module.name).c_str(), info.channels, module.patterns, info.instruments,
+                info.orders, info.restart, info.speed, info.bpm, info.linear ? "true" : "false",
+                module.bytes.size(), rules_name(player::song_rules(song)), static_cast<double>(frames) / options.rate);
     return 0;
 }
 

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "player/stream.h"
+#include "player/player.h"
 
 namespace xmplay {
 
@@ -126,11 +126,12 @@ player::Song* load_song(const ModuleFile& module, std::string& reason)
         reason = "damaged (the loader refused it)";
         return nullptr;
     }
+    const player::SongInfo info = player::song_info(song);
     char detail[64] = "";
-    if (song->channel_count < 1 || song->channel_count > 256) {
-        std::snprintf(detail, sizeof detail, "damaged (%d channels)", song->channel_count);
-    } else if (song->song_length < 1 || song->song_length > 256) {
-        std::snprintf(detail, sizeof detail, "damaged (%d orders)", song->song_length);
+    if (info.channels < 1 || info.channels > 256) {
+        std::snprintf(detail, sizeof detail, "damaged (%d channels)", info.channels);
+    } else if (info.orders < 1 || info.orders > 256) {
+        std::snprintf(detail, sizeof detail, "damaged (%d orders)", info.orders);
     }
     if (detail[0] != '\0') {
         player::song_free(song);

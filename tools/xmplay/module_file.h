@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "player/xm.h"
+#include "player/player.h"
 
 namespace xmplay {
 

@@ -10,8 +10,7 @@
 #else
 #include "platform/sdl/sdl_audio.h"
 #endif
-#include "player/control.h"
-#include "player/mixer/output.h"
+#include "player/player.h"
 #include "terminal.h"
 #include "tools/offline/offline.h"
 #include "tools/offline/song_watch.h"
@@ -65,8 +64,9 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
     }
 
     const bool on_terminal = output_is_terminal();
+    const player::SongInfo info = player::song_info(song);
     std::printf("Playing \"%s\": %d channels, %d orders, speed %d, %d BPM\n", printable(module.name).c_str(),
-                song->channel_count, song->song_length, song->default_speed, song->default_bpm);
+                info.channels, info.orders, info.speed, info.bpm);
     if (on_terminal) std::printf("q, Escape or Ctrl-C stops\n");
     std::fflush(stdout);
 
@@ -96,7 +96,7 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
                 last_draw = now;
                 int32_t order = 0, row = 0;
                 offline::heard_row(device, order, row);
-                draw_status(elapsed, total, rate, order, row, song->song_length, player::sound_underruns());
+                draw_status(elapsed, total, rate, order, row, info.orders, player::sound_underruns());
             }
         }
     }
