@@ -146,6 +146,31 @@ SongInfo song_info(const Song* song)
             song->default_speed, song->default_bpm, (song->flags & FLAG_LINEAR) != 0};
 }
 
+int32_t song_order_pattern(const Song* song, int32_t order)
+{
+    if (song == nullptr || order < 0 || order >= song->song_length) return -1;
+    return song->order_table[order];
+}
+
+int32_t song_pattern_rows(const Song* song, int32_t pattern)
+{
+    if (song == nullptr || pattern < 0 || pattern >= song->pattern_slots) return 0;
+    const Pattern& stored = song->patterns[pattern];
+    return stored.cells == nullptr ? 0 : stored.rows;
+}
+
+bool song_cell(const Song* song, int32_t pattern, int32_t row, int32_t channel, SongCell* cell)
+{
+    *cell = {};
+    if (row < 0 || row >= song_pattern_rows(song, pattern)) return false;
+    if (channel < 0 || channel >= song->channel_count) return false;
+    const size_t index = static_cast<size_t>(row) * static_cast<size_t>(song->channel_count) +
+                         static_cast<size_t>(channel);
+    const Cell& stored = song->patterns[pattern].cells[index];
+    *cell = {stored.note, stored.instrument, stored.volume, stored.effect, stored.parameter};
+    return true;
+}
+
 bool song_set_listener(Song* song, SongListener listener, void* context)
 {
     if (song == nullptr) return false;

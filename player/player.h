@@ -49,6 +49,24 @@ struct SongInfo {
     bool linear;          // linear frequency table (else Amiga periods)
 };
 SongInfo song_info(const Song* song);  // all 0 for null
+
+// One cell of a pattern as the song stores it, for showing the notes: note 0 none, 1..96
+// (C-0 up), SONG_NOTE_KEY_OFF; instrument 0 none, else 1..128; the volume column byte; the
+// effect and its parameter as in the file.
+struct SongCell {
+    uint8_t note;
+    uint8_t instrument;
+    uint8_t volume;
+    uint8_t effect;
+    uint8_t parameter;
+};
+constexpr uint8_t SONG_NOTE_KEY_OFF = 255;
+// The pattern the song plays at `order`, or -1 past its orders; a pattern the file lacks
+// counts as one with no rows.
+int32_t song_order_pattern(const Song* song, int32_t order);
+int32_t song_pattern_rows(const Song* song, int32_t pattern);  // 0 for none
+// The cell at `row` and `channel` of `pattern`; false, with an empty cell, outside it.
+bool song_cell(const Song* song, int32_t pattern, int32_t row, int32_t channel, SongCell* cell);
 // The replay rules a song plays by. Files people write were written and heard in FastTracker 2,
 // so FT2 is what a loaded song plays by; the show's song asks for the show engine's own rules,
 // which differ from FT2's in a few dozen small ways and which the show's timing depends on.

@@ -24,6 +24,7 @@ struct Song;
 
 
 constexpr uint8_t NOTE_KEY_OFF = 255;  // the file's note 97
+static_assert(NOTE_KEY_OFF == SONG_NOTE_KEY_OFF);
 
 struct Cell {
     uint8_t note;        // 0 none, 1..96, NOTE_KEY_OFF

@@ -22,4 +22,8 @@ double drawing_ms();
 void script_keyboard(bool scripted);
 void key_event(uint8_t scan_code, bool down);
 
+// Tells the page that something happened: the name goes to the page's Module.onEvent, for its
+// own script and its checks.
+void tell_page(const char* event);
+
 }  // namespace platform::web

@@ -3,6 +3,7 @@
 
 #include "platform/backend.h"
 #include "platform/web/page.h"
+#include "platform/web/web.h"
 #include "platform/window.h"
 
 namespace platform {
@@ -29,3 +30,8 @@ void window_quit() {
 }
 
 }  // namespace platform
+
+void platform::web::tell_page(const char* event)
+{
+    web_page_event(event);
+}

@@ -274,11 +274,10 @@ struct ListenCase {
 
 class SongListenerTest : public testing::TestWithParam<ListenCase> {};
 
-// Two ticks a row, four rows a pattern, 882 frames a tick. The end comes just before the row
-// that would repeat, once each time round; a jump forward or a pattern loop is no end.
-TEST_P(SongListenerTest, TellsRowStartsAndTheEndOnTheFillingThread)
+// Plays the case's song and returns the first `count` events it tells, then checks that a
+// song without a listener tells nothing.
+std::string first_events(const ListenCase& c, Rules rules, int count)
 {
-    const ListenCase c = GetParam();
     platform::audio_set_device(platform::virtual_audio_device());
     xmwriter::Module module = test_support::song_module(c.orders, 4, 2);
     module.restart = static_cast<uint16_t>(c.restart);
@@ -286,32 +285,39 @@ TEST_P(SongListenerTest, TellsRowStartsAndTheEndOnTheFillingThread)
         module.patterns[static_cast<size_t>(order)].at(row, 3, module.channels) =
             {0, 0, 0, static_cast<uint8_t>(effect), static_cast<uint8_t>(parameter)};
     }
-    Song* song = test_support::load_module(xmwriter::write(module));
-    ASSERT_NE(song, nullptr);
-    ASSERT_TRUE(sound_open_offline(44100));
+    Song* song = test_support::load_module(xmwriter::write(module), rules);
+    EXPECT_NE(song, nullptr);
+    EXPECT_TRUE(sound_open_offline(44100));
     HeardEvents heard;
-    ASSERT_TRUE(song_set_listener(song, note_event, &heard));
-    ASSERT_TRUE(song_start(song));
+    EXPECT_TRUE(song_set_listener(song, note_event, &heard));
+    EXPECT_TRUE(song_start(song));
     int events = 0;
-    while (events < 12) {
+    while (events < count) {
         sound_fill_chunk();
         events = static_cast<int>(std::count(heard.text.begin(), heard.text.end(), ' '));
     }
     std::string first;
-    for (size_t at = 0, n = 0; n < 12; ++n) {
+    for (size_t at = 0, n = 0; n < static_cast<size_t>(count); ++n) {
         const size_t space = heard.text.find(' ', at);
         first += heard.text.substr(at, space + 1 - at);
         at = space + 1;
     }
-    EXPECT_EQ(first, c.heard);
     // Without a listener the song plays on untold.
-    ASSERT_TRUE(song_set_listener(song, nullptr, nullptr));
+    EXPECT_TRUE(song_set_listener(song, nullptr, nullptr));
     const std::string before = heard.text;
     for (int i = 0; i < 10; ++i) sound_fill_chunk();
     EXPECT_EQ(heard.text, before);
     song_free(song);
     sound_close();
     EXPECT_FALSE(song_set_listener(nullptr, note_event, &heard));
+    return first;
+}
+
+// Two ticks a row, four rows a pattern, 882 frames a tick. The end comes just before the row
+// that would repeat, once each time round; a jump forward or a pattern loop is no end.
+TEST_P(SongListenerTest, TellsRowStartsAndTheEndOnTheFillingThread)
+{
+    EXPECT_EQ(first_events(GetParam(), Rules::SHOW, 12), GetParam().heard);
 }
 
 constexpr uint8_t JUMP = 0x0B, BREAK = 0x0D, EXTENDED = 0x0E;
@@ -328,6 +334,47 @@ INSTANTIATE_TEST_SUITE_P(
         ListenCase{"JumpForwardAndPatternLoop", {{0, 0, JUMP, 2}, {2, 0, EXTENDED, 0x60}, {2, 1, EXTENDED, 0x61}}, 3, 0,
                    "0:0@0 2:0@2 2:1@4 2:0@6 2:1@8 2:2@10 2:3@12 E 0:0@14 2:0@16 2:1@18 2:0@20 "}),
     [](const testing::TestParamInfo<ListenCase>& param) { return std::string(param.param.name); });
+
+// A jump back to an order not played yet leads into music not heard before: by FT2's rules
+// the song goes on, by the show's it has come round. Either way the second jump to it ends it.
+TEST(SongListener, AJumpBackIntoAnOrderNotPlayedEndsTheSongOnlyByTheShowsRules)
+{
+    const ListenCase c{"", {{0, 0, JUMP, 2}, {2, 1, JUMP, 1}}, 3, 0, ""};
+    EXPECT_EQ(first_events(c, Rules::SHOW, 11),
+              "0:0@0 2:0@2 2:1@4 E 1:0@6 1:1@8 1:2@10 1:3@12 2:0@14 2:1@16 E ");
+    EXPECT_EQ(first_events(c, Rules::FT2, 10),
+              "0:0@0 2:0@2 2:1@4 1:0@6 1:1@8 1:2@10 1:3@12 2:0@14 2:1@16 E ");
+}
+
+// What a pattern view reads: the order's pattern, its rows and each cell as stored, and
+// nothing (never a read out of bounds) past any of them.
+TEST(SongCells, ReadThePatternAtAnOrderAndNothingOutsideIt)
+{
+    xmwriter::Module module = test_support::song_module(2, 4, 2);
+    module.orders = {1, 0};
+    module.patterns[1].at(3, 2, module.channels) = {49, 1, 0x30, 0x0C, 0x20};
+    Song* song = test_support::load_module(xmwriter::write(module));
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song_order_pattern(song, 0), 1);
+    EXPECT_EQ(song_order_pattern(song, 2), -1);
+    EXPECT_EQ(song_order_pattern(song, -1), -1);
+    EXPECT_EQ(song_pattern_rows(song, 1), 4);
+    EXPECT_EQ(song_pattern_rows(song, 200), 0);
+    SongCell cell{};
+    ASSERT_TRUE(song_cell(song, 1, 3, 2, &cell));
+    EXPECT_EQ(cell.note, 49);
+    EXPECT_EQ(cell.instrument, 1);
+    EXPECT_EQ(cell.volume, 0x30);
+    EXPECT_EQ(cell.effect, 0x0C);
+    EXPECT_EQ(cell.parameter, 0x20);
+    for (const auto& [pattern, row, channel] :
+         std::vector<std::array<int32_t, 3>>{{1, 4, 0}, {1, -1, 0}, {1, 0, module.channels}, {7, 0, 0}}) {
+        EXPECT_FALSE(song_cell(song, pattern, row, channel, &cell));
+        EXPECT_EQ(cell.note, 0);
+    }
+    EXPECT_FALSE(song_cell(nullptr, 0, 0, 0, &cell));
+    song_free(song);
+}
 
 TEST(Control, RefusesMoreChannelsThanVoices)
 {

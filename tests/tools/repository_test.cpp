@@ -31,6 +31,8 @@ const std::set<std::string> PUBLIC_HEADERS = {
     "platform/sdl/options.h",
     "platform/sdl/sdl_audio.h",
     "platform/virtual/virtual_audio.h",
+    "platform/web/web.h",
+    "platform/web/web_audio.h",
     "platform/win32/wave_out.h",
 };
 // Programs that write modules use the format's own numbers.

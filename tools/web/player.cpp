@@ -15,9 +15,7 @@
 #include "platform/audio.h"
 #include "platform/video.h"
 #include "platform/web/web_audio.h"
-#include "player/mixer/output.h"
 #include "player/player.h"
-#include "player/xm.h"
 #include "tools/offline/offline.h"
 #include "tools/offline/song_watch.h"
 
@@ -88,10 +86,10 @@ constexpr const char* NOTE_NAMES[12] = {"C-", "C#", "D-", "D#", "E-", "F-",
                                         "F#", "G-", "G#", "A-", "A#", "B-"};
 
 // One cell as a tracker shows it: note, instrument, volume column, effect.
-std::string cell_text(const player::Cell& cell)
+std::string cell_text(const player::SongCell& cell)
 {
     char note[4] = "...";
-    if (cell.note == player::NOTE_KEY_OFF) {
+    if (cell.note == player::SONG_NOTE_KEY_OFF) {
         std::snprintf(note, sizeof note, "===");
     } else if (cell.note >= 1 && cell.note <= 96) {
         std::snprintf(note, sizeof note, "%s%d", NOTE_NAMES[(cell.note - 1) % 12],
@@ -160,14 +158,14 @@ EMSCRIPTEN_KEEPALIVE const char* web_player_error()
 EMSCRIPTEN_KEEPALIVE const char* web_player_info()
 {
     if (web.song == nullptr) return answer("null");
-    const player::Song* s = web.song;
+    const player::SongInfo info = player::song_info(web.song);
     char text[512];
     std::snprintf(
         text, sizeof text,
         ",\"channels\":%d,\"instruments\":%d,\"patterns\":%d,\"orders\":%d,\"speed\":%d,\"bpm\":%d,"
         "\"length\":%.3f}",
-        s->channel_count, s->instrument_count, web.module.patterns, s->song_length,
-        s->default_speed, s->default_bpm, static_cast<double>(web.length_frames) / RATE);
+        info.channels, info.instruments, web.module.patterns, info.orders, info.speed, info.bpm,
+        static_cast<double>(web.length_frames) / RATE);
     return answer("{\"title\":" + xmplay::json_string(web.module.name) + text);
 }
 
@@ -227,9 +225,9 @@ EMSCRIPTEN_KEEPALIVE const char* web_player_status()
                        offline::heard_row(device_frame(), order, row);
     int32_t pattern = 0;
     int32_t rows = 0;
-    if (web.song != nullptr && heard && order >= 0 && order < web.song->song_length) {
-        pattern = web.song->order_table[order];
-        if (pattern < web.song->pattern_slots) rows = web.song->patterns[pattern].rows;
+    if (heard && player::song_order_pattern(web.song, order) >= 0) {
+        pattern = player::song_order_pattern(web.song, order);
+        rows = player::song_pattern_rows(web.song, pattern);
     }
     // Looping, the clock starts again with each round of the song.
     uint64_t elapsed = elapsed_frames();
@@ -244,7 +242,7 @@ EMSCRIPTEN_KEEPALIVE const char* web_player_status()
         "{\"state\":\"%s\",\"order\":%d,\"orders\":%d,\"pattern\":%d,\"row\":%d,\"rows\":%d,"
         "\"time\":\"%s\",\"length\":\"%s\",\"seconds\":%.3f,\"underruns\":%" PRIu64 "}",
         STATES[static_cast<int>(web.state)], heard ? order : -1,
-        web.song != nullptr ? web.song->song_length : 0, pattern, heard ? row : -1, rows, now,
+        player::song_info(web.song).orders, pattern, heard ? row : -1, rows, now,
         length, static_cast<double>(elapsed) / RATE, player::sound_underruns());
     return answer(text);
 }
@@ -253,24 +251,24 @@ EMSCRIPTEN_KEEPALIVE const char* web_player_status()
 // number, then each channel's cell; the line of `row` itself starts with '>'.
 EMSCRIPTEN_KEEPALIVE const char* web_player_rows(int order, int row, int around)
 {
-    const player::Song* s = web.song;
-    if (s == nullptr || order < 0 || order >= s->song_length) return answer("");
-    const int32_t pattern_index = s->order_table[order];
-    if (pattern_index >= s->pattern_slots) return answer("");
-    const player::Pattern& pattern = s->patterns[pattern_index];
+    const int32_t pattern = player::song_order_pattern(web.song, order);
+    if (pattern < 0) return answer("");
+    const int32_t rows = player::song_pattern_rows(web.song, pattern);
+    const int32_t channels = player::song_info(web.song).channels;
     std::string text;
     for (int r = row - around; r <= row + around; ++r) {
-        if (r < 0 || r >= pattern.rows || pattern.cells == nullptr) {
+        if (r < 0 || r >= rows) {
             text += "\n";
             continue;
         }
         char number[12];
         std::snprintf(number, sizeof number, "%c%02d ", r == row ? '>' : ' ', r);
         text += number;
-        for (int c = 0; c < s->channel_count; ++c) {
+        for (int c = 0; c < channels; ++c) {
+            player::SongCell cell;
+            player::song_cell(web.song, pattern, r, c, &cell);
             text += "|";
-            text += cell_text(
-                pattern.cells[static_cast<size_t>(r) * static_cast<size_t>(s->channel_count) + c]);
+            text += cell_text(cell);
         }
         text += "\n";
     }

@@ -21,11 +21,9 @@
 #include "platform/input.h"
 #include "platform/video.h"
 #include "platform/virtual/virtual_audio.h"
-#include "platform/web/page.h"
 #include "platform/web/web.h"
 #include "platform/web/web_audio.h"
 #include "platform/window.h"
-#include "player/mixer/output.h"
 #include "shell/demo.h"
 #include "shell/timeline.h"
 #include "tools/offline/offline.h"
@@ -88,7 +86,7 @@ void live_scene_begins(const char* scene)
 {
     char event[32];
     std::snprintf(event, sizeof event, "scene %s", scene);
-    web_page_event(event);
+    platform::web::tell_page(event);
 }
 
 void check_scene_begins(const char* scene)
@@ -157,6 +155,6 @@ int main(int argc, char** argv)
         std::printf("check done\n");
     }
     std::fflush(stdout);
-    web_page_event("show-ended");
+    platform::web::tell_page("show-ended");
     return exit_code;
 }
