@@ -47,9 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (song == nullptr) return 0;
     xmplay::Options options;
     options.file = file_path;
-    options.mode = xmplay::Mode::info;
+    options.mode = xmplay::Mode::INFO;
     xmplay::run_info(song, module, options);
-    options.mode = xmplay::Mode::rows;
+    options.mode = xmplay::Mode::ROWS;
     xmplay::run_rows(song, options);
     player::song_free(song);
     return 0;

@@ -15,11 +15,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "xmplay: %s (xmplay --help tells more)\n", error.c_str());
         return 2;
     }
-    if (options.mode == xmplay::Mode::help) {
+    if (options.mode == xmplay::Mode::HELP) {
         std::fputs(xmplay::usage_text(), stdout);
         return 0;
     }
-    if (options.mode == xmplay::Mode::version) {
+    if (options.mode == xmplay::Mode::VERSION) {
         std::fputs(xmplay::version_text(), stdout);
         return 0;
     }
@@ -38,12 +38,12 @@ int main(int argc, char** argv)
 
     int code = 0;
     switch (options.mode) {
-    case xmplay::Mode::info: code = xmplay::run_info(song, module, options); break;
-    case xmplay::Mode::rows: code = xmplay::run_rows(song, options); break;
-    case xmplay::Mode::wav: code = xmplay::run_wav(song, options); break;
-    case xmplay::Mode::play: code = xmplay::run_play(song, module, options); break;
-    case xmplay::Mode::help:
-    case xmplay::Mode::version: break;
+    case xmplay::Mode::INFO: code = xmplay::run_info(song, module, options); break;
+    case xmplay::Mode::ROWS: code = xmplay::run_rows(song, options); break;
+    case xmplay::Mode::WAV: code = xmplay::run_wav(song, options); break;
+    case xmplay::Mode::PLAY: code = xmplay::run_play(song, module, options); break;
+    case xmplay::Mode::HELP:
+    case xmplay::Mode::VERSION: break;
     }
     player::song_free(song);
     return code;

@@ -117,15 +117,15 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
         }
 
         if (arg == "--help" || arg == "-h") {
-            if (!set_mode(Mode::help, arg)) return false;
+            if (!set_mode(Mode::HELP, arg)) return false;
         } else if (arg == "--version") {
-            if (!set_mode(Mode::version, arg)) return false;
+            if (!set_mode(Mode::VERSION, arg)) return false;
         } else if (arg == "--info") {
-            if (!set_mode(Mode::info, arg)) return false;
+            if (!set_mode(Mode::INFO, arg)) return false;
         } else if (arg == "--rows") {
-            if (!set_mode(Mode::rows, arg)) return false;
+            if (!set_mode(Mode::ROWS, arg)) return false;
         } else if (arg == "--wav") {
-            if (!set_mode(Mode::wav, arg)) return false;
+            if (!set_mode(Mode::WAV, arg)) return false;
             if (value.empty()) {
                 error = "--wav needs a file name";
                 return false;
@@ -170,12 +170,12 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
         }
     }
 
-    if (options.mode == Mode::help || options.mode == Mode::version) return true;
+    if (options.mode == Mode::HELP || options.mode == Mode::VERSION) return true;
     if (options.file.empty()) {
         error = "no module given";
         return false;
     }
-    if (options.loop && options.mode != Mode::play) {
+    if (options.loop && options.mode != Mode::PLAY) {
         error = "--loop only applies when playing";
         return false;
     }
@@ -183,7 +183,7 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
         error = "--loop and --seconds do not go together";
         return false;
     }
-    if (options.mode == Mode::info && (options.has_seconds || rate_set)) {
+    if (options.mode == Mode::INFO && (options.has_seconds || rate_set)) {
         error = "--info takes no --seconds or --rate";
         return false;
     }

@@ -7,10 +7,10 @@
 
 namespace xmplay {
 
-enum class Mode { play, wav, info, rows, help, version };
+enum class Mode { PLAY, WAV, INFO, ROWS, HELP, VERSION };
 
 struct Options {
-    Mode mode = Mode::play;
+    Mode mode = Mode::PLAY;
     std::string file;
     std::string wav_path;
     bool loop = false;
