@@ -50,15 +50,16 @@ extern const uint8_t module_xm[MODULE_SIZE];  // the song, served as "quorbela.x
 extern const uint8_t intro_picture[PICTURE_SIZE];     // intensities, shown >> 4
 extern const uint8_t strobe_picture_1[PICTURE_SIZE];  // intensities, shown >> 3
 extern const uint8_t strobe_picture_2[PICTURE_SIZE];
-extern const uint8_t final_picture[PICTURE_SIZE];     // overlay: 0 transparent, else RGB565 low byte
-extern const uint8_t fade_mask[PICTURE_SIZE];         // 1..255 shape the wipe, 0 never darkens
-extern const uint8_t dot_picture[PICTURE_SIZE];       // glow in the top-left 64 x 42
+extern const uint8_t final_picture[PICTURE_SIZE];  // overlay: 0 transparent, else RGB565 low byte
+extern const uint8_t fade_mask[PICTURE_SIZE];      // 1..255 shape the wipe, 0 never darkens
+extern const uint8_t dot_picture[PICTURE_SIZE];    // glow in the top-left 64 x 42
 extern const uint8_t dot_palette_stored[PALETTE_SIZE];
 
 extern const uint8_t font_sheet[FONT_WIDTH * FONT_HEIGHT];  // the layout above
 extern const uint8_t font_palette_stored[PALETTE_SIZE];
 
-extern const uint8_t warp_texture[WARP_TEXTURE_SIZE];  // 256 x 256, row in the high byte of the index
+extern const uint8_t
+    warp_texture[WARP_TEXTURE_SIZE];  // 256 x 256, row in the high byte of the index
 extern const uint8_t warp_palette_stored[PALETTE_SIZE];
 extern const uint16_t swirl_map[PICTURE_SIZE];  // high byte angle (256 a turn), low byte distance
 extern const uint8_t sine_bytes[256];           // round(127 + 127 sin(2 pi k / 256))

@@ -57,7 +57,8 @@ std::vector<xmwriter::Instrument> instruments()
     pad.sixteen_bit = true;
     for (int i = 0; i < 4096; ++i) {
         const double t = i / 4096.0;
-        pad.frames.push_back(static_cast<int16_t>(9000 * std::sin(TAU * 16 * t) + 5000 * std::sin(TAU * 33 * t + 1.0)));
+        pad.frames.push_back(static_cast<int16_t>(9000 * std::sin(TAU * 16 * t) +
+                                                  5000 * std::sin(TAU * 33 * t + 1.0)));
     }
     pad.loop = xmwriter::SAMPLE_PINGPONG;
     pad.loop_start = 1024;
@@ -104,7 +105,8 @@ std::vector<xmwriter::Instrument> chip_instruments()
         sample.name = shape.name;
         for (int i = 0; i < shape.frames; ++i) {
             const double t = static_cast<double>(i) / shape.frames;
-            const double v = shape.frames == 8 ? (i < 3 ? 1.0 : -1.0) : std::sin(TAU * t) * 0.5 + (t - 0.5) * 0.5;
+            const double v = shape.frames == 8 ? (i < 3 ? 1.0 : -1.0)
+                                               : std::sin(TAU * t) * 0.5 + (t - 0.5) * 0.5;
             sample.frames.push_back(static_cast<int16_t>(v * (shape.sixteen_bit ? 20000 : 80)));
         }
         sample.sixteen_bit = shape.sixteen_bit;
@@ -126,8 +128,8 @@ std::vector<xmwriter::Instrument> chip_instruments()
 
 // `orders` patterns of 64 rows over `channels` channels. Channel c plays instrument c % 4 on
 // a note pattern of its own, with an effect that changes from pattern to pattern.
-xmwriter::Module module(const char* name, int channels, int orders, uint16_t bpm, uint16_t speed = 6,
-                        bool chip = false, bool amiga = false)
+xmwriter::Module module(const char* name, int channels, int orders, uint16_t bpm,
+                        uint16_t speed = 6, bool chip = false, bool amiga = false)
 {
     xmwriter::Module m;
     m.name = name;
@@ -138,11 +140,9 @@ xmwriter::Module module(const char* name, int channels, int orders, uint16_t bpm
     if (amiga) m.flags = 0;
     static const uint8_t scale[] = {0, 2, 3, 5, 7, 8, 10, 12};
     static const uint8_t effects[][2] = {
-        {player::EFFECT_ARPEGGIO, 0x37},
-        {player::EFFECT_VIBRATO, 0x46},
+        {player::EFFECT_ARPEGGIO, 0x37},     {player::EFFECT_VIBRATO, 0x46},
         {player::EFFECT_VOLUME_SLIDE, 0x02},  // down
-        {player::EFFECT_PORTA_UP, 0x02},
-        {player::EFFECT_PORTA_DOWN, 0x02},
+        {player::EFFECT_PORTA_UP, 0x02},     {player::EFFECT_PORTA_DOWN, 0x02},
         {player::EFFECT_SET_PANNING, 0x40},
     };
     for (int order = 0; order < orders; ++order) {
@@ -157,9 +157,11 @@ xmwriter::Module module(const char* name, int channels, int orders, uint16_t bpm
                 xmwriter::Cell& cell = pattern.at(row, c, channels);
                 if ((row + c) % every == 0) {
                     const int step = (row / every + c + order) % 8;
-                    cell.note = static_cast<uint8_t>(37 + 12 * (c % 3) + scale[step] - (instrument == 3 ? 12 : 0));
+                    cell.note = static_cast<uint8_t>(37 + 12 * (c % 3) + scale[step] -
+                                                     (instrument == 3 ? 12 : 0));
                     cell.instrument = static_cast<uint8_t>(instrument + 1);
-                    cell.volume = static_cast<uint8_t>(0x10 + 40 + (row * 7 + c * 5) % 24);  // set volume
+                    cell.volume =
+                        static_cast<uint8_t>(0x10 + 40 + (row * 7 + c * 5) % 24);  // set volume
                     if (effect[0] == player::EFFECT_SET_PANNING) {
                         cell.effect = player::EFFECT_SET_PANNING;
                         cell.parameter = static_cast<uint8_t>((c * 37 + row * 11) % 256);
@@ -175,7 +177,8 @@ xmwriter::Module module(const char* name, int channels, int orders, uint16_t bpm
         // A tone portamento run on channel 0 in every other pattern.
         if (order % 2 == 1) {
             pattern.at(32, 0, channels) = {61, 1, 0, player::EFFECT_TONE_PORTA, 0x08};
-            for (int row = 33; row < 40; ++row) pattern.at(row, 0, channels) = {0, 0, 0, player::EFFECT_TONE_PORTA, 0x00};
+            for (int row = 33; row < 40; ++row)
+                pattern.at(row, 0, channels) = {0, 0, 0, player::EFFECT_TONE_PORTA, 0x00};
         }
         m.patterns.push_back(pattern);
     }
@@ -185,7 +188,8 @@ xmwriter::Module module(const char* name, int channels, int orders, uint16_t bpm
 bool write_file(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     out.close();
     return static_cast<bool>(out);
 }
@@ -195,8 +199,10 @@ bool write_file(const std::string& path, const std::vector<uint8_t>& bytes)
 int main(int argc, char** argv)
 {
     if (argc != 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
-        std::fputs("usage: bench_modules DIR     writes DIR/narrow4.xm, wide32.xm, chip8.xm, amiga8.xm and fast10.xm\n",
-                   argc == 2 ? stdout : stderr);
+        std::fputs(
+            "usage: bench_modules DIR     writes DIR/narrow4.xm, wide32.xm, chip8.xm, amiga8.xm "
+            "and fast10.xm\n",
+            argc == 2 ? stdout : stderr);
         return argc == 2 ? 0 : 2;
     }
     const std::string dir = argv[1];
@@ -216,7 +222,8 @@ int main(int argc, char** argv)
                  {"fast10.xm", "bench speed 3 10ch", 10, 24, 150, 3, true, true}};
     for (const auto& f : files) {
         const std::string path = dir + "/" + f.file;
-        if (!write_file(path, xmwriter::write(module(f.name, f.channels, f.orders, f.bpm, f.speed, f.chip, f.amiga)))) {
+        if (!write_file(path, xmwriter::write(module(f.name, f.channels, f.orders, f.bpm, f.speed,
+                                                     f.chip, f.amiga)))) {
             std::fprintf(stderr, "bench_modules: %s: cannot write\n", path.c_str());
             return 1;
         }

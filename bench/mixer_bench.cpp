@@ -37,7 +37,8 @@ struct BenchSample {
     }
 };
 
-void start_voice(int32_t index, Sample* sample, uint64_t step, uint8_t gain_left, uint8_t gain_right)
+void start_voice(int32_t index, Sample* sample, uint64_t step, uint8_t gain_left,
+                 uint8_t gain_right)
 {
     Voice& voice = voice_pool()[index];
     voice.step = static_cast<uint32_t>(step >> 32);
@@ -94,8 +95,8 @@ void BM_MixTwelveVoices(benchmark::State& state)
     for (uint32_t i = 0; i < 12; ++i) samples.emplace_back(i + 10);
     for (int32_t i = 0; i < 12; ++i) {
         const uint64_t step = 0x0'6000'0000ull + static_cast<uint64_t>(i) * 0x0'3A71'2C05ull;
-        start_voice(i, &samples[static_cast<size_t>(i)].sample, step, static_cast<uint8_t>(40 + 15 * i),
-                    static_cast<uint8_t>(200 - 10 * i));
+        start_voice(i, &samples[static_cast<size_t>(i)].sample, step,
+                    static_cast<uint8_t>(40 + 15 * i), static_cast<uint8_t>(200 - 10 * i));
     }
     std::vector<float> buffer(2 * CHUNK, 0.0f);
     int32_t turn = 0;
@@ -114,7 +115,8 @@ BENCHMARK(BM_MixTwelveVoices);
 void BM_MixToPcm16(benchmark::State& state)
 {
     std::vector<float> source(2 * CHUNK);
-    for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<float>(i * 97 % 90000) - 45000.5f;
+    for (size_t i = 0; i < source.size(); ++i)
+        source[i] = static_cast<float>(i * 97 % 90000) - 45000.5f;
     std::vector<int16_t> pcm(2 * CHUNK);
     for (auto _ : state) {
         mix_to_pcm16(pcm.data(), source.data(), CHUNK);

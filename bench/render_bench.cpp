@@ -80,7 +80,8 @@ void BM_dot_cloud(benchmark::State& state)
     for (auto _ : state) {
         rot_a += 4;
         rot_b += 8;
-        shell::project_dots(shell::CLOUD_DRAWN, cloud.data(), 400, rot_a, rot_b, transformed.data(), screen.data());
+        shell::project_dots(shell::CLOUD_DRAWN, cloud.data(), 400, rot_a, rot_b, transformed.data(),
+                            screen.data());
         shell::draw_dots(shell::CLOUD_DRAWN, screen.data());
         benchmark::ClobberMemory();
     }

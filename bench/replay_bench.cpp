@@ -50,7 +50,9 @@ std::vector<uint8_t> busy_module()
                     cell.note = static_cast<uint8_t>(37 + (k * 7) % 36);
                     cell.instrument = static_cast<uint8_t>(1 + (c & 1));
                 }
-                cell.volume = static_cast<uint8_t>((k % 3 == 0) ? 0x62 : (k % 3 == 1) ? 0xB4 : 0xD1);
+                cell.volume = static_cast<uint8_t>((k % 3 == 0)   ? 0x62
+                                                   : (k % 3 == 1) ? 0xB4
+                                                                  : 0xD1);
                 cell.effect = effects[k % 12][0];
                 cell.parameter = effects[k % 12][1];
             }

@@ -29,7 +29,8 @@ struct Setup {
 void BM_scene_frame(benchmark::State& state)
 {
     static Setup setup;
-    static constexpr uint16_t positions[9] = {0, 0x0404, 0x0510, 0x0710, 0x0810, 0x0910, 0x0C10, 0x0F10, 0x1210};
+    static constexpr uint16_t positions[9] = {0,      0x0404, 0x0510, 0x0710, 0x0810,
+                                              0x0910, 0x0C10, 0x0F10, 0x1210};
     shell::OffscreenFrame frame;
     const auto scene = static_cast<int32_t>(state.range(0));
     position = positions[scene];

@@ -21,8 +21,8 @@ void BM_RealTimeUnderruns(benchmark::State& state)
     platform::audio_set_device(platform::virtual_audio_device());
     player::sound_set_buffer_time(100);  // the demo's and xmplay's buffering
     player::mem_register(assets::module_xm, assets::MODULE_SIZE);
-    player::stream_set_callbacks(player::mem_open, player::mem_close, player::mem_read, player::mem_seek,
-                                 player::mem_tell);
+    player::stream_set_callbacks(player::mem_open, player::mem_close, player::mem_read,
+                                 player::mem_seek, player::mem_tell);
     player::Song* song = player::song_load("quorbela.xm", nullptr);
     if (song == nullptr) {
         state.SkipWithError("cannot load the demo's song");
@@ -50,7 +50,8 @@ void BM_RealTimeUnderruns(benchmark::State& state)
         uint64_t played = 0;
         while (std::chrono::steady_clock::now() < until) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+            const double elapsed =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
             const auto due = static_cast<uint64_t>(elapsed * 44100);
             platform::virtual_audio_advance(static_cast<uint32_t>(due - played), nullptr);
             played = due;

@@ -32,7 +32,8 @@ double best_ms_per_frame(const std::function<void()>& frame)
     for (int run = 0; run < RUNS; ++run) {
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < FRAMES; ++i) frame();
-        const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - start;
+        const std::chrono::duration<double, std::milli> spent =
+            std::chrono::steady_clock::now() - start;
         best = std::min(best, spent.count() / FRAMES);
     }
     return best;
@@ -47,17 +48,21 @@ int main()
     shell::make_show_cloud();
     shell::OffscreenFrame frame;
     // A music position inside each scene's stretch, so beats, texts and pulses behave as shown.
-    static constexpr uint16_t positions[9] = {0, 0x0404, 0x0510, 0x0710, 0x0810, 0x0910, 0x0C10, 0x0F10, 0x1210};
+    static constexpr uint16_t positions[9] = {0,      0x0404, 0x0510, 0x0710, 0x0810,
+                                              0x0910, 0x0C10, 0x0F10, 0x1210};
     std::printf("scene  ms per frame\n");
     for (int32_t scene = 1; scene <= 8; ++scene) {
         position = positions[scene];
-        std::printf("%5d  %.3f\n", scene, best_ms_per_frame([scene] { shell::scene_frame(scene); }));
+        std::printf("%5d  %.3f\n", scene,
+                    best_ms_per_frame([scene] { shell::scene_frame(scene); }));
     }
     std::printf("mask fade        %.3f\n",
                 best_ms_per_frame([] { shell::mask_fade(shell::FadeDirection::DARKENING); }));
-    std::printf("texture plain    %.3f\n", best_ms_per_frame([] { shell::texture_pass(shell::TextureMode::PLAIN); }));
+    std::printf("texture plain    %.3f\n",
+                best_ms_per_frame([] { shell::texture_pass(shell::TextureMode::PLAIN); }));
     std::printf("texture swirled  %.3f\n",
                 best_ms_per_frame([] { shell::texture_pass(shell::TextureMode::SWIRLED); }));
-    std::printf("cross fade       %.3f\n", best_ms_per_frame([] { shell::cross_fade(shell::BlendWeights::FULL, 31); }));
+    std::printf("cross fade       %.3f\n",
+                best_ms_per_frame([] { shell::cross_fade(shell::BlendWeights::FULL, 31); }));
     return 0;
 }

@@ -19,8 +19,8 @@ int main(int argc, char** argv)
     std::ifstream file(argv[1], std::ios::binary);
     const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
     player::mem_register(bytes.data(), static_cast<uint32_t>(bytes.size()));
-    player::stream_set_callbacks(player::mem_open, player::mem_close, player::mem_read, player::mem_seek,
-                                 player::mem_tell);
+    player::stream_set_callbacks(player::mem_open, player::mem_close, player::mem_read,
+                                 player::mem_seek, player::mem_tell);
     platform::audio_set_device(platform::sdl_audio_device());
     if (!player::sound_open(44100)) {
         std::fprintf(stderr, "play_xm: no sound device (%s)\n", platform::audio_error());

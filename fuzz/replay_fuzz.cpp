@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     player::song_set_rules(song, (size >> 2) % 2 == 0 ? player::Rules::FT2 : player::Rules::SHOW);
     // A sink makes the render mix; without one it would only run the ticks.
     const offline::PcmSink sink = [](const int16_t*, uint32_t) { return true; };
-    offline::render_song(song, rate, RENDER_SECONDS * static_cast<uint64_t>(rate), false, false, sink, nullptr);
+    offline::render_song(song, rate, RENDER_SECONDS * static_cast<uint64_t>(rate), false, false,
+                         sink, nullptr);
     player::song_free(song);
     return 0;
 }

@@ -68,7 +68,8 @@ int main(int argc, char** argv)
     for (size_t i = 0; i < modules.size(); ++i) {
         const std::string path = std::string(argv[1]) + "/seed" + std::to_string(i) + ".xm";
         std::FILE* file = std::fopen(path.c_str(), "wb");
-        if (file == nullptr || std::fwrite(modules[i].data(), 1, modules[i].size(), file) != modules[i].size()) {
+        if (file == nullptr ||
+            std::fwrite(modules[i].data(), 1, modules[i].size(), file) != modules[i].size()) {
             std::fprintf(stderr, "xm_fuzz_seeds: %s: cannot write\n", path.c_str());
             return 1;
         }

@@ -69,7 +69,8 @@ void audio_reset()
 
 void audio_close()
 {
-    if (const AudioDevice* device = opened.exchange(nullptr, std::memory_order_acq_rel)) device->close();
+    if (const AudioDevice* device = opened.exchange(nullptr, std::memory_order_acq_rel))
+        device->close();
 }
 
 const char* audio_error()

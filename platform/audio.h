@@ -37,7 +37,7 @@ bool audio_open(int32_t rate, const uint8_t* ring, uint32_t ring_bytes);  // fal
 // Of the open device; of the chosen one while none is open (0 without a device).
 uint64_t audio_position();
 void audio_reset();
-void audio_close();  // closes the open device, if any
+void audio_close();         // closes the open device, if any
 const char* audio_error();  // why the last audio_open or audio_set_device failed
 
 // The ring is written on one thread and read a chunk or more later on the device's own. The

@@ -9,11 +9,11 @@ namespace platform {
 
 constexpr int32_t FRAME_ROW_CAPACITY = 2000;
 
-extern uint8_t* frame_buffer;                       // frame_size bytes, owned here
-extern uint32_t frame_rows[FRAME_ROW_CAPACITY];     // byte offset of each row
-extern uint32_t frame_size;                         // bytes
+extern uint8_t* frame_buffer;                    // frame_size bytes, owned here
+extern uint32_t frame_rows[FRAME_ROW_CAPACITY];  // byte offset of each row
+extern uint32_t frame_size;                      // bytes
 
-void video_create();                                   // ends the process on failure
+void video_create();  // ends the process on failure
 void video_set_mode(int32_t width, int32_t height, int32_t bits_per_pixel);  // likewise
 void frame_alloc(int32_t width, int32_t height, int32_t bits_per_pixel);
 void frame_free();

@@ -12,13 +12,20 @@ namespace {
 bool close_requested = false;
 }  // namespace
 
-bool window_close_requested() { return close_requested; }
+bool window_close_requested()
+{
+    return close_requested;
+}
 
-void backend::window_close_request() { close_requested = true; }
+void backend::window_close_request()
+{
+    close_requested = true;
+}
 
-void backend::window_state_reset() {
-  close_requested = false;
-  main_window = nullptr;
+void backend::window_state_reset()
+{
+    close_requested = false;
+    main_window = nullptr;
 }
 
 }  // namespace platform

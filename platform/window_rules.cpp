@@ -11,31 +11,33 @@
 
 namespace platform {
 
-bool window_procedure(WindowHandle window, WindowMessage message) {
-  (void)window;
-  switch (message) {
+bool window_procedure(WindowHandle window, WindowMessage message)
+{
+    (void)window;
+    switch (message) {
     case WindowMessage::CLOSE_REQUEST:
-      backend::window_close_request();
-      return true;
+        backend::window_close_request();
+        return true;
     case WindowMessage::DESTROY:
-      // Handled, but the default handling still runs: the window does go away.
-      backend::window_close_request();
-      return false;
+        // Handled, but the default handling still runs: the window does go away.
+        backend::window_close_request();
+        return false;
     case WindowMessage::SET_CURSOR:
-      // The system never gets to put its pointer over the show.
-      backend::cursor_keep_hidden();
-      return true;
+        // The system never gets to put its pointer over the show.
+        backend::cursor_keep_hidden();
+        return true;
     case WindowMessage::OTHER:
-      break;
-  }
-  return false;
+        break;
+    }
+    return false;
 }
 
-void fatal_error(const char* text) {
-  error_box(text);
-  // Nothing else is taken down: the mixing thread may still run, so no destructors either.
-  std::fflush(nullptr);
-  std::_Exit(0);
+void fatal_error(const char* text)
+{
+    error_box(text);
+    // Nothing else is taken down: the mixing thread may still run, so no destructors either.
+    std::fflush(nullptr);
+    std::_Exit(0);
 }
 
 }  // namespace platform

@@ -118,8 +118,8 @@ void song_set_bpm(Song* song, int32_t bpm)
     if (bpm < 1) bpm = 1;
     song->bpm = bpm;
     // The single-precision constants are part of the arithmetic: 0.4f and 0.001f widened.
-    const double frames = 1000.0 / (bpm * static_cast<double>(0.4f)) * output_rate() *
-                          static_cast<double>(0.001f);
+    const double frames =
+        1000.0 / (bpm * static_cast<double>(0.4f)) * output_rate() * static_cast<double>(0.001f);
     const int32_t per_tick = static_cast<int32_t>(frames);
     song->samples_per_tick = per_tick > 0 ? per_tick : 1;
 }
@@ -142,8 +142,13 @@ void set_music_song(Song* song)
 SongInfo song_info(const Song* song)
 {
     if (song == nullptr) return {};
-    return {song->channel_count, song->instrument_count, song->song_length, song->restart_position,
-            song->default_speed, song->default_bpm, (song->flags & FLAG_LINEAR) != 0};
+    return {song->channel_count,
+            song->instrument_count,
+            song->song_length,
+            song->restart_position,
+            song->default_speed,
+            song->default_bpm,
+            (song->flags & FLAG_LINEAR) != 0};
 }
 
 int32_t song_order_pattern(const Song* song, int32_t order)
@@ -191,7 +196,8 @@ void song_row_started(Song* song, int32_t left_order, bool order_given)
     const bool first_time_here = known_order && song->order_started[order] == 0;
     if (known_order) song->order_started[order] = 1;
     if (song->listener == nullptr) return;
-    SongEvent event{SongEventKind::SONG_ENDED, order, song->row, sound_mix_frame(), sound_heard_frame()};
+    SongEvent event{SongEventKind::SONG_ENDED, order, song->row, sound_mix_frame(),
+                    sound_heard_frame()};
     // The order only falls back, or is given again as itself, through a jump, a break past the
     // last order or the restart after the last one: the song has come round. By FT2's rules a
     // jump back to an order not played yet goes on into new music, as FT2-faithful players

@@ -11,10 +11,12 @@ namespace player {
 struct Song;  // a loaded module with its player state (player/xm.h)
 
 // The stream the loader reads modules through: install all five callbacks, or none.
-using StreamOpen = uint32_t (*)(const char* name);                              // token, 0 = failure
+using StreamOpen = uint32_t (*)(const char* name);  // token, 0 = failure
 using StreamClose = void (*)(uint32_t token);
-using StreamRead = int32_t (*)(void* destination, int32_t length, uint32_t token);  // bytes delivered
-using StreamSeek = void (*)(uint32_t token, int32_t offset, uint8_t origin);     // 0 start, 1 current, 2 end
+using StreamRead = int32_t (*)(void* destination, int32_t length,
+                               uint32_t token);  // bytes delivered
+using StreamSeek = void (*)(uint32_t token, int32_t offset,
+                            uint8_t origin);  // 0 start, 1 current, 2 end
 using StreamTell = int32_t (*)(uint32_t token);
 void stream_set_callbacks(StreamOpen open, StreamClose close, StreamRead read, StreamSeek seek,
                           StreamTell tell);

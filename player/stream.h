@@ -18,7 +18,8 @@ struct Stream {
 
 bool stream_callbacks_installed();
 
-Stream* stream_open(const char* name, uint8_t mode, uint32_t user);  // null on failure; caller owns it
+Stream* stream_open(const char* name, uint8_t mode,
+                    uint32_t user);  // null on failure; caller owns it
 void stream_close(Stream* stream);
 int32_t stream_read(void* destination, int32_t length, Stream* stream);
 void stream_seek(Stream* stream, int32_t offset, uint8_t origin);

@@ -57,7 +57,8 @@ constexpr int32_t MISSING_PATTERN_ROWS = 64;
 // modules store empty, yet a few header bytes cannot ask for more.
 constexpr int64_t MAX_UNBACKED_CELLS = int64_t{1} << 22;
 constexpr int64_t VERSION_AT = 58;
-constexpr uint16_t VERSION_ONE_BYTE_ROWS = 0x0102;  // rows - 1 in one byte: an 8-byte pattern header
+constexpr uint16_t VERSION_ONE_BYTE_ROWS =
+    0x0102;  // rows - 1 in one byte: an 8-byte pattern header
 constexpr uint16_t VERSION_DATA_WITH_INSTRUMENT = 0x0104;
 constexpr int64_t SAMPLE_HEADER_SIZE = 40;
 constexpr int32_t ADPCM_TABLE_SIZE = 16;
@@ -329,8 +330,9 @@ bool read_sample_data(Song* song, Reader& reader, Sample* sample, int32_t instru
 {
     const int64_t bytes_per_frame = sample->bits / 8;
     // A header may claim gigabytes; a sample holds at most what the file still has.
-    const int64_t frames_in_file = adpcm ? std::max<int64_t>(0, reader.bytes_left() - ADPCM_TABLE_SIZE) * 2
-                                         : reader.bytes_left() / bytes_per_frame;
+    const int64_t frames_in_file =
+        adpcm ? std::max<int64_t>(0, reader.bytes_left() - ADPCM_TABLE_SIZE) * 2
+              : reader.bytes_left() / bytes_per_frame;
     if (sample->length > frames_in_file) {
         sample->length = static_cast<uint32_t>(frames_in_file);
         fit_loop(sample);
@@ -363,7 +365,8 @@ bool read_sample_data(Song* song, Reader& reader, Sample* sample, int32_t instru
         sample->bits = 16;
     } else {
         for (uint32_t i = 0; i < length; ++i) {
-            data[i] = static_cast<int16_t>(static_cast<uint16_t>(raw[2 * i] | (raw[2 * i + 1] << 8)));
+            data[i] =
+                static_cast<int16_t>(static_cast<uint16_t>(raw[2 * i] | (raw[2 * i + 1] << 8)));
         }
     }
 
@@ -376,9 +379,11 @@ bool read_sample_data(Song* song, Reader& reader, Sample* sample, int32_t instru
     }
 
     const uint32_t loop_end = sample->loop_start + sample->loop_length;  // <= length
-    if (sample->loop_saved != LOOP_SAVED_NONE) data[loop_end] = static_cast<int16_t>(sample->loop_saved);
+    if (sample->loop_saved != LOOP_SAVED_NONE)
+        data[loop_end] = static_cast<int16_t>(sample->loop_saved);
     sample->loop_saved = data[loop_end];
-    data[loop_end] = sample->loop_kind == LOOP_PINGPONG ? data[loop_end - 1] : data[sample->loop_start];
+    data[loop_end] =
+        sample->loop_kind == LOOP_PINGPONG ? data[loop_end - 1] : data[sample->loop_start];
     sample_unroll_loop(sample);
     return true;
 }
@@ -389,7 +394,8 @@ bool read_instrument_headers(Reader& reader, Instrument* instrument, bool* adpcm
 {
     const int64_t start = reader.tell();
     uint32_t header_size = reader.read_u32le();
-    if (header_size == 0 || header_size > FULL_INSTRUMENT_HEADER) header_size = FULL_INSTRUMENT_HEADER;
+    if (header_size == 0 || header_size > FULL_INSTRUMENT_HEADER)
+        header_size = FULL_INSTRUMENT_HEADER;
     reader.skip(23);  // name and type
     uint16_t sample_count = reader.read_u16le();
     // No tracker writes more than 32; such a count is damage, and the instrument stays empty
@@ -414,7 +420,8 @@ bool read_instrument_headers(Reader& reader, Instrument* instrument, bool* adpcm
         instrument->samples[k] = read_sample_header(reader, &adpcm[k]);
         if (instrument->samples[k] == nullptr) return false;
         // Headers longer than the usual 40 bytes carry more after the name.
-        if (sample_header_size > SAMPLE_HEADER_SIZE) reader.seek_to(sample_start + sample_header_size);
+        if (sample_header_size > SAMPLE_HEADER_SIZE)
+            reader.seek_to(sample_start + sample_header_size);
     }
     return true;
 }
@@ -423,18 +430,20 @@ bool read_instrument_data(Song* song, Reader& reader, int32_t index, const bool*
 {
     Instrument* instrument = &song->instruments[index];
     for (int32_t k = 0; k < instrument->sample_count; ++k) {
-        if (!read_sample_data(song, reader, instrument->samples[k], index, k, adpcm[k])) return false;
+        if (!read_sample_data(song, reader, instrument->samples[k], index, k, adpcm[k]))
+            return false;
     }
     return true;
 }
 
 // From version 1.04 on each instrument's data follows its headers; before, only the headers
 // are read here (of every instrument in the file, to reach the patterns behind them).
-bool read_instruments(Song* song, Reader& reader, uint16_t file_instruments, bool data_with_instrument,
-                      PackedSamples& adpcm)
+bool read_instruments(Song* song, Reader& reader, uint16_t file_instruments,
+                      bool data_with_instrument, PackedSamples& adpcm)
 {
     if (song->instrument_count == 0) return true;
-    song->instruments = new (std::nothrow) Instrument[static_cast<size_t>(song->instrument_count)]{};
+    song->instruments =
+        new (std::nothrow) Instrument[static_cast<size_t>(song->instrument_count)]{};
     if (song->instruments == nullptr) {
         song->instrument_count = 0;
         return false;
@@ -476,8 +485,10 @@ bool xm_parse(Song* song, Stream* stream)
     song->flags = reader.read_u16le();
     // Out of FT2's ranges a tempo means nothing FT2 could play; a BPM of thousands would only
     // make a song's ticks too short to measure its length in reasonable time.
-    song->default_speed = static_cast<int16_t>(std::clamp<int32_t>(reader.read_u16le(), MIN_SPEED, MAX_SPEED));
-    song->default_bpm = static_cast<int16_t>(std::clamp<int32_t>(reader.read_u16le(), MIN_BPM, MAX_BPM));
+    song->default_speed =
+        static_cast<int16_t>(std::clamp<int32_t>(reader.read_u16le(), MIN_SPEED, MAX_SPEED));
+    song->default_bpm =
+        static_cast<int16_t>(std::clamp<int32_t>(reader.read_u16le(), MIN_BPM, MAX_BPM));
     reader.bytes(song->order_table, MAX_ORDERS);
     reader.seek_to(60 + static_cast<int64_t>(header_size));
 
@@ -486,7 +497,8 @@ bool xm_parse(Song* song, Stream* stream)
     song->song_length = static_cast<int16_t>(std::clamp<int32_t>(song_length, 1, MAX_ORDERS));
     song->restart_position =
         static_cast<int16_t>(restart_position < song->song_length ? restart_position : 0);
-    song->instrument_count = static_cast<int16_t>(std::min<int32_t>(instrument_count, MAX_INSTRUMENTS));
+    song->instrument_count =
+        static_cast<int16_t>(std::min<int32_t>(instrument_count, MAX_INSTRUMENTS));
 
     PackedSamples adpcm{};
     if (version >= VERSION_DATA_WITH_INSTRUMENT) {

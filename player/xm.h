@@ -22,7 +22,6 @@ namespace player {
 struct Channel;
 struct Song;
 
-
 constexpr uint8_t NOTE_KEY_OFF = 255;  // the file's note 97
 static_assert(NOTE_KEY_OFF == SONG_NOTE_KEY_OFF);
 
@@ -36,8 +35,8 @@ struct Cell {
 static_assert(sizeof(Cell) == 5);
 
 struct Pattern {
-    int32_t rows;  // 0..65535; 0 means no cells
-    Cell* cells;   // rows * channel_count cells, row by row; null when rows is 0
+    int32_t rows;   // 0..65535; 0 means no cells
+    Cell* cells;    // rows * channel_count cells, row by row; null when rows is 0
     uint8_t blank;  // 1 when every cell is empty (FT2 plays such a pattern as 64 rows)
 };
 
@@ -58,16 +57,17 @@ constexpr uint8_t SAMPLE_TYPE_SIXTEEN_BIT = 0x10;
 constexpr uint8_t ADPCM_MARK = 0xAD;
 
 struct Sample {
-    int16_t* data;         // length + 8 frames; null when length is 0
-    uint32_t length;       // frames
-    uint32_t loop_start;   // frames; 0 without a loop
-    uint32_t loop_length;  // frames; == length without a loop, so the loop end is where playback stops
-    uint8_t volume;        // 0..64
+    int16_t* data;        // length + 8 frames; null when length is 0
+    uint32_t length;      // frames
+    uint32_t loop_start;  // frames; 0 without a loop
+    uint32_t
+        loop_length;  // frames; == length without a loop, so the loop end is where playback stops
+    uint8_t volume;   // 0..64
     int8_t finetune;
-    int32_t loop_saved;    // the frame the loop fix-up overwrote, or LOOP_SAVED_NONE
-    int32_t panning;       // 0..255
-    uint8_t bits;          // 8 or 16 as in the file; 16 once loaded
-    uint8_t loop_kind;     // LOOP_NONE, LOOP_FORWARD or LOOP_PINGPONG (0 for empty_sample)
+    int32_t loop_saved;  // the frame the loop fix-up overwrote, or LOOP_SAVED_NONE
+    int32_t panning;     // 0..255
+    uint8_t bits;        // 8 or 16 as in the file; 16 once loaded
+    uint8_t loop_kind;   // LOOP_NONE, LOOP_FORWARD or LOOP_PINGPONG (0 for empty_sample)
     int8_t relative_note;
     // A short loop (a ping-pong one there and back) repeated to at least UNROLLED_FRAMES
     // frames and 8 more, so FT2 voices cross a loop end once in many cycles; null otherwise.
@@ -91,7 +91,7 @@ struct EnvelopePoint {
 constexpr int32_t INSTRUMENT_SAMPLES = 32;
 
 struct Instrument {
-    int32_t sample_count;   // 0..INSTRUMENT_SAMPLES
+    int32_t sample_count;                 // 0..INSTRUMENT_SAMPLES
     Sample* samples[INSTRUMENT_SAMPLES];  // slots from sample_count on point at empty_sample
     uint8_t note_sample[96];
     EnvelopePoint volume_envelope[12];
@@ -116,9 +116,9 @@ constexpr uint16_t FLAG_LINEAR = 1;  // Song::flags bit 0: linear frequency tabl
 struct Song {
     Song* next;  // playing-songs list; self-linked while not playing
     Song* prev;
-    Pattern* patterns;        // pattern_slots records
-    Instrument* instruments;  // instrument_count records
-    Channel* channels;        // channel_count records while started, else null
+    Pattern* patterns;          // pattern_slots records
+    Instrument* instruments;    // instrument_count records
+    Channel* channels;          // channel_count records while started, else null
     int32_t tick_samples_left;  // output frames left in the current tick
     int32_t samples_per_tick;
     int16_t song_length;
@@ -143,15 +143,16 @@ struct Song {
     std::atomic<int32_t> row;
     std::atomic<int32_t> order;
     int32_t pattern_delay;
-    int32_t next_row;    // -1 for none
-    int32_t next_order;  // -1 for none
-    int32_t loop_row_left;  // FT2's rules: the row the last E6y jumped to, where the next pattern starts
+    int32_t next_row;       // -1 for none
+    int32_t next_order;     // -1 for none
+    int32_t loop_row_left;  // FT2's rules: the row the last E6y jumped to, where the next pattern
+                            // starts
     void (*tick_handler)(Song* song);
     SampleReader sample_reader;
-    Rules rules;  // FT2 unless the owner asks for the show's (song_set_rules)
+    Rules rules;            // FT2 unless the owner asks for the show's (song_set_rules)
     SongListener listener;  // told of row starts and the song's end (song_set_listener)
     void* listener_context;
-    uint8_t looped_told;  // song_looped as the last row start saw it
+    uint8_t looped_told;         // song_looped as the last row start saw it
     uint8_t order_started[256];  // 1 for each order a row has started in since song_start
 };
 

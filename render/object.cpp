@@ -60,10 +60,8 @@ const ScreenPoint& vertex_at(const ScreenPoint* points, int32_t offset)
 int64_t to_fixed(double value)
 {
     const double r = std::nearbyint(value);
-    if (r >= 9223372036854775807.0)
-        return INT64_MAX;
-    if (r <= -9223372036854775808.0)
-        return INT64_MIN;
+    if (r >= 9223372036854775807.0) return INT64_MAX;
+    if (r <= -9223372036854775808.0) return INT64_MIN;
     return static_cast<int64_t>(r);
 }
 
@@ -97,18 +95,15 @@ void sort_range(FaceDepth* d, int32_t lo, int32_t hi)
         int32_t j = hi;
         const float pivot = d[(lo + hi) / 2].key;
         do {
-            while (i < hi && d[i].key > pivot)
-                ++i;
-            while (j > lo && pivot > d[j].key)
-                --j;
+            while (i < hi && d[i].key > pivot) ++i;
+            while (j > lo && pivot > d[j].key) --j;
             if (i <= j) {
                 std::swap(d[i], d[j]);
                 ++i;
                 --j;
             }
         } while (i <= j);
-        if (lo < j)
-            sort_range(d, lo, j);
+        if (lo < j) sort_range(d, lo, j);
         lo = i;
     }
 }
@@ -129,8 +124,7 @@ void load_object_mesh()
         for (int32_t k = 0; k < 3; ++k) {
             int32_t number = assets::mesh_faces[i][k];
             assert(number >= 0 && number < OBJECT_VERTICES);
-            if (number < 0 || number >= OBJECT_VERTICES)
-                number = 0;
+            if (number < 0 || number >= OBJECT_VERTICES) number = 0;
             offsets[k] = number * ELEMENT_SIZE;
         }
         mesh_faces[i] = {offsets[0], offsets[1], offsets[2]};
@@ -173,12 +167,10 @@ void draw_faces(int32_t n, const Face* faces, const Point3* transformed,
                            vertex_at(transformed, faces[k].c).z;
         work.depths[k] = {static_cast<float>(key), &faces[k]};
     }
-    if (n > 1)
-        sort_faces(work.depths, n);
+    if (n > 1) sort_faces(work.depths, n);
     for (int32_t k = 0; k < n; ++k) {
         const Face& face = *work.depths[k].face;
-        if (face_outside(face, projected))
-            continue;
+        if (face_outside(face, projected)) continue;
         const ScreenPoint& p0 = vertex_at(projected, face.a);
         const ScreenPoint& p1 = vertex_at(projected, face.b);
         const ScreenPoint& p2 = vertex_at(projected, face.c);
@@ -191,21 +183,16 @@ bool face_outside(const Face& face, const ScreenPoint* projected)
     const ScreenPoint& p0 = vertex_at(projected, face.a);
     const ScreenPoint& p1 = vertex_at(projected, face.b);
     const ScreenPoint& p2 = vertex_at(projected, face.c);
-    if (p0.x <= MIN_X && p1.x <= MIN_X && p2.x <= MIN_X)
-        return true;
-    if (p0.x >= MAX_X && p1.x >= MAX_X && p2.x >= MAX_X)
-        return true;
-    if (p0.y >= MAX_Y && p1.y >= MAX_Y && p2.y >= MAX_Y)
-        return true;
-    if (p0.y <= MIN_Y && p1.y <= MIN_Y && p2.y <= MIN_Y)
-        return true;
+    if (p0.x <= MIN_X && p1.x <= MIN_X && p2.x <= MIN_X) return true;
+    if (p0.x >= MAX_X && p1.x >= MAX_X && p2.x >= MAX_X) return true;
+    if (p0.y >= MAX_Y && p1.y >= MAX_Y && p2.y >= MAX_Y) return true;
+    if (p0.y <= MIN_Y && p1.y <= MIN_Y && p2.y <= MIN_Y) return true;
     return false;
 }
 
 void sort_faces(FaceDepth* depths, int32_t n)
 {
-    if (n > 1)
-        sort_range(depths, 0, n - 1);
+    if (n > 1) sort_range(depths, 0, n - 1);
 }
 
 void fill_triangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2)
@@ -222,15 +209,13 @@ void fill_triangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, i
             std::swap(y0, y1);
         }
     }
-    if (static_cast<int64_t>(y2) - y0 > MAX_TRIANGLE_HEIGHT)
-        return;
+    if (static_cast<int64_t>(y2) - y0 > MAX_TRIANGLE_HEIGHT) return;
 
     int32_t* a_end = trace_edge(x0, x1, y0, y1, work.edge_a);
     trace_edge(x1, x2, y1, y2, a_end);
     trace_edge(x0, x2, y0, y2, work.edge_b);
 
-    if (y0 > MAX_Y || y2 < MIN_Y)
-        return;
+    if (y0 > MAX_Y || y2 < MIN_Y) return;
     const int32_t first_row = std::max(y0, MIN_Y);
     const int32_t end_row = std::min(y2, MAX_Y);
     int32_t entry = first_row - y0;
@@ -239,11 +224,9 @@ void fill_triangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, i
     for (int32_t row = first_row; row < end_row; ++row, ++entry) {
         const int32_t a = work.edge_a[entry];
         const int32_t b = work.edge_b[entry];
-        if (a == b)
-            continue;
+        if (a == b) continue;
         const uint32_t row_offset = platform::frame_rows[row];
-        if (static_cast<uint64_t>(row_offset) + 2 * MAX_X > platform::frame_size)
-            continue;
+        if (static_cast<uint64_t>(row_offset) + 2 * MAX_X > platform::frame_size) continue;
         add_span(platform::frame_buffer + row_offset, std::min(a, b), std::max(a, b), colour);
     }
 }
@@ -253,8 +236,7 @@ void fill_triangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, i
 int32_t* trace_edge(int32_t xa, int32_t xb, int32_t ya, int32_t yb, int32_t* out)
 {
     const int64_t dy = static_cast<int64_t>(yb) - ya;
-    if (dy <= 0)
-        return out;
+    if (dy <= 0) return out;
     const double dx = static_cast<double>(static_cast<int64_t>(xb) - xa);
     // Edges taller than the table divide instead; 1 / dy is what the table would have held.
     const double reciprocal =

@@ -36,8 +36,7 @@ void rotation_lookup(int32_t angle, float& sine, float& cosine)
 int32_t round_to_screen(double v)
 {
     const double r = std::nearbyint(v);
-    if (!(r >= -2147483648.0 && r <= 2147483647.0))
-        return PROJECTION_INVALID;
+    if (!(r >= -2147483648.0 && r <= 2147483647.0)) return PROJECTION_INVALID;
     return static_cast<int32_t>(r);
 }
 
@@ -168,7 +167,8 @@ void plot_dot(uint8_t* address)
             for (int32_t col = 0; col < DOT_WIDTH; ++col) {
                 const int64_t offset = row_offset + 2 * col;
                 if (detail::pixel_inside(offset))
-                    detail::write_pixel(offset, add_saturated(detail::read_pixel(offset), colours[col]));
+                    detail::write_pixel(offset,
+                                        add_saturated(detail::read_pixel(offset), colours[col]));
             }
         }
     }

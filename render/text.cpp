@@ -19,8 +19,7 @@ const uint8_t* font_sheet = assets::font_sheet;
 
 void append(const TextEvent& event)
 {
-    if (active_text_count >= ACTIVE_TEXT_SLOTS)
-        return;
+    if (active_text_count >= ACTIVE_TEXT_SLOTS) return;
     active_texts[active_text_count++] = {event.text, event.x, event.y};
 }
 
@@ -29,13 +28,11 @@ void append(const TextEvent& event)
 void remove_one(const char* text)
 {
     for (int32_t slot = 0; slot < ACTIVE_TEXT_SLOTS; ++slot) {
-        if (active_texts[slot].text != text)
-            continue;
+        if (active_texts[slot].text != text) continue;
         for (int32_t k = slot; k + 1 < ACTIVE_TEXT_SLOTS; ++k)
             active_texts[k] = active_texts[k + 1];
         active_texts[ACTIVE_TEXT_SLOTS - 1] = {nullptr, 0, 0};
-        if (active_text_count > 0)
-            --active_text_count;
+        if (active_text_count > 0) --active_text_count;
         return;
     }
 }
@@ -44,8 +41,7 @@ void remove_one(const char* text)
 // next row; only pixels outside the buffer itself are dropped.
 void draw_glyph_at(uint8_t ch, int64_t origin)
 {
-    if (ch < assets::FIRST_GLYPH || ch > assets::LAST_GLYPH)
-        return;
+    if (ch < assets::FIRST_GLYPH || ch > assets::LAST_GLYPH) return;
     const uint8_t* sheet = font_sheet + assets::FONT_WIDTH + 1 + assets::GLYPH_PITCH * (ch - 32);
     for (int32_t row = 0; row < assets::GLYPH_HEIGHT; ++row) {
         const int64_t row_offset = origin + static_cast<int64_t>(row) * 640;
@@ -62,8 +58,7 @@ void draw_glyph_at(uint8_t ch, int64_t origin)
 void draw_string_at(const char* text, int64_t origin)
 {
     for (; *text != '\0'; ++text) {
-        if (*text != ' ')
-            draw_glyph_at(static_cast<uint8_t>(*text), origin);
+        if (*text != ' ') draw_glyph_at(static_cast<uint8_t>(*text), origin);
         origin += 2 * assets::glyph_advance(*text);
     }
 }
@@ -83,8 +78,7 @@ void set_font_sheet(const uint8_t* sheet)
 
 void clear_texts()
 {
-    for (ActiveText& slot : active_texts)
-        slot = {nullptr, 0, 0};
+    for (ActiveText& slot : active_texts) slot = {nullptr, 0, 0};
     active_text_count = 0;
 }
 
@@ -94,8 +88,7 @@ void update_texts()
     const int32_t count = table_count < 0 ? assets::text_event_count : table_count;
     for (int32_t k = 0; k < count; ++k) {
         const TextEvent& event = table[k];
-        if (event.text == nullptr)
-            continue;
+        if (event.text == nullptr) continue;
         if (event.start == position)
             append(event);
         else if (position > event.end)
@@ -106,10 +99,9 @@ void update_texts()
 void draw_texts()
 {
     for (const ActiveText& slot : active_texts) {
-        if (slot.text == nullptr || slot.y < 0 || slot.y >= platform::FRAME_ROW_CAPACITY)
-            continue;
-        const int64_t origin = static_cast<int64_t>(platform::frame_rows[slot.y]) +
-                               2 * static_cast<int64_t>(slot.x);
+        if (slot.text == nullptr || slot.y < 0 || slot.y >= platform::FRAME_ROW_CAPACITY) continue;
+        const int64_t origin =
+            static_cast<int64_t>(platform::frame_rows[slot.y]) + 2 * static_cast<int64_t>(slot.x);
         draw_string_at(slot.text, origin);
     }
 }

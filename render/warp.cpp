@@ -19,7 +19,7 @@ constexpr int32_t PIXELS = 320 * 200;
 constexpr int32_t FRAME_BYTES = PIXELS * 2;
 // The grain starts at the first byte of the music module inside the grain block.
 constexpr uint32_t GRAIN_START = 65052;
-constexpr int32_t BLUR_FIRST = 321;  // row 1, column 1
+constexpr int32_t BLUR_FIRST = 321;   // row 1, column 1
 constexpr int32_t BLUR_LAST = 63680;  // row 199, column 0
 
 // The warp texture turned into colours: one look-up a pixel instead of two. Made again
@@ -67,7 +67,8 @@ void draw_warp()
         uint8_t* frame = platform::frame_buffer;
         for (int32_t i = 0; i < PIXELS; ++i) {
             const uint32_t m = warp_map[i];
-            const uint32_t texel = (static_cast<uint32_t>(row_of[m & 255]) << 8) | column_of[m >> 8];
+            const uint32_t texel =
+                (static_cast<uint32_t>(row_of[m & 255]) << 8) | column_of[m >> 8];
             const uint16_t colour = colours[texel];
             std::memcpy(frame + 2 * i, &colour, 2);
         }
@@ -86,8 +87,7 @@ void grain_blur()
             bytes[k] = static_cast<uint8_t>(bytes[k] + (grain[k] >> 5));
     }
     grain_phase = static_cast<uint16_t>(grain_phase + 768);
-    if (!frame_ready())
-        return;
+    if (!frame_ready()) return;
 
     // Blur: in place, left to right, on the blue field only. The left neighbour is already
     // the new grey and the right one still the old pixel, so brightness smears to the right.

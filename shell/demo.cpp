@@ -20,8 +20,8 @@ int run_demo(void* instance_handle, int32_t show_command, const DemoSetup& setup
 
     // The song is the module linked into the program; the stream serves it whatever the name.
     player::mem_register(assets::module_xm, assets::MODULE_SIZE);
-    player::stream_set_callbacks(player::mem_open, player::mem_close, player::mem_read, player::mem_seek,
-                                 player::mem_tell);
+    player::stream_set_callbacks(player::mem_open, player::mem_close, player::mem_read,
+                                 player::mem_seek, player::mem_tell);
     player::sound_set_buffer_time(100);
     // Neither result is looked at: without sound or song the music stays at position 0 and
     // every scene waits for Escape.
@@ -42,7 +42,7 @@ int run_demo(void* instance_handle, int32_t show_command, const DemoSetup& setup
 
     platform::window_create();
     platform::input_open(platform::main_window);
-    platform::video_create();          // ends the process if there is no display
+    platform::video_create();                // ends the process if there is no display
     platform::video_set_mode(320, 200, 16);  // likewise if the mode is refused
     platform::frame_alloc(320, 200, 16);
     render::init_warp();

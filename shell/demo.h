@@ -19,7 +19,8 @@ struct DemoSetup {
 // What every host tells a viewer before the show starts, in these words.
 constexpr const char* PHOTOSENSITIVITY_WARNING =
     "Photosensitivity warning: this demo contains flashing lights and rapidly alternating pictures "
-    "(scene 7 and two white flashes) that may trigger seizures in people with photosensitive epilepsy.";
+    "(scene 7 and two white flashes) that may trigger seizures in people with photosensitive "
+    "epilepsy.";
 
 // Brings everything up in order, runs the show and takes everything down again. Always 0: a
 // missing sound device or song only leaves the show silent.

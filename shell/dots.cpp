@@ -46,7 +46,8 @@ void draw_dots(int32_t n, const render::ScreenPoint* screen)
         // sprite's 64 x 42 pixels.
         const auto x = static_cast<uint32_t>(screen[i].x);
         const auto y = static_cast<uint32_t>(screen[i].y);
-        if (x <= 255 && y <= 157) render::plot_dot(platform::frame_buffer + platform::frame_rows[y] + 2 * x);
+        if (x <= 255 && y <= 157)
+            render::plot_dot(platform::frame_buffer + platform::frame_rows[y] + 2 * x);
     }
 }
 

@@ -27,7 +27,8 @@ public:
     OffscreenFrame& operator=(const OffscreenFrame&) = delete;
     void fill(uint16_t value)
     {
-        for (uint32_t i = 0; i < platform::frame_size; i += 2) std::memcpy(platform::frame_buffer + i, &value, 2);
+        for (uint32_t i = 0; i < platform::frame_size; i += 2)
+            std::memcpy(platform::frame_buffer + i, &value, 2);
     }
 };
 

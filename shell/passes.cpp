@@ -19,22 +19,35 @@ uint16_t blend_image[FRAME_PIXELS];
 
 uint16_t* frame_pixels()
 {
-    if (platform::frame_buffer == nullptr || platform::frame_size < FRAME_PIXELS * 2) return nullptr;
+    if (platform::frame_buffer == nullptr || platform::frame_size < FRAME_PIXELS * 2)
+        return nullptr;
     return reinterpret_cast<uint16_t*>(platform::frame_buffer);
 }
 
 namespace {
 
-int32_t red(uint16_t pixel) { return pixel >> 11; }
-int32_t green(uint16_t pixel) { return (pixel >> 5) & 63; }
-int32_t blue(uint16_t pixel) { return pixel & 31; }
+int32_t red(uint16_t pixel)
+{
+    return pixel >> 11;
+}
+int32_t green(uint16_t pixel)
+{
+    return (pixel >> 5) & 63;
+}
+int32_t blue(uint16_t pixel)
+{
+    return pixel & 31;
+}
 
 uint16_t rgb(int32_t r, int32_t g, int32_t b)
 {
     return static_cast<uint16_t>(r << 11 | g << 5 | b);
 }
 
-int32_t floor0(int32_t value) { return std::max(value, 0); }
+int32_t floor0(int32_t value)
+{
+    return std::max(value, 0);
+}
 
 }  // namespace
 

@@ -14,9 +14,9 @@ enum class FadeDirection { DARKENING, BRIGHTENING };
 enum class TextureMode { PLAIN, SWIRLED };
 enum class BlendWeights { HALF, FULL };
 
-extern uint8_t mask_level;                    // 255 at start; 81..254 once a fade has run
-extern uint8_t blend_step;                    // 0 at start; stops one below the limit
-extern uint16_t blend_image[FRAME_PIXELS];    // written by texture_pass, read by cross_fade
+extern uint8_t mask_level;                  // 255 at start; 81..254 once a fade has run
+extern uint8_t blend_step;                  // 0 at start; stops one below the limit
+extern uint16_t blend_image[FRAME_PIXELS];  // written by texture_pass, read by cross_fade
 
 // The frame as FRAME_PIXELS pixels in memory order; null before the frame buffer exists.
 uint16_t* frame_pixels();

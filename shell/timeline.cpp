@@ -41,7 +41,8 @@ constexpr std::array<uint16_t, 60> swap_positions = [] {
     constexpr uint8_t rows[15] = {4, 9, 12, 20, 25, 28, 36, 39, 41, 44, 60, 57, 60, 62, 63};
     std::array<uint16_t, 60> positions{};
     for (size_t group = 0; group < 4; ++group) {
-        for (size_t i = 0; i < 15; ++i) positions[group * 15 + i] = static_cast<uint16_t>((14 + group) << 8 | rows[i]);
+        for (size_t i = 0; i < 15; ++i)
+            positions[group * 15 + i] = static_cast<uint16_t>((14 + group) << 8 | rows[i]);
     }
     return positions;
 }();
@@ -84,7 +85,8 @@ bool escape_down()
 // exact in double precision, so only this one rounding happens.
 int32_t nearest(int32_t factor, float value)
 {
-    return static_cast<int32_t>(std::nearbyint(static_cast<double>(factor) * static_cast<double>(value)));
+    return static_cast<int32_t>(
+        std::nearbyint(static_cast<double>(factor) * static_cast<double>(value)));
 }
 
 void fill_frame(uint16_t value)
@@ -97,7 +99,8 @@ void fill_frame(uint16_t value)
 void show_picture(const uint8_t* picture, int32_t shift)
 {
     uint16_t* frame = frame_pixels();
-    for (int32_t i = 0; i < FRAME_PIXELS; ++i) frame[i] = static_cast<uint16_t>(picture[i] >> shift);
+    for (int32_t i = 0; i < FRAME_PIXELS; ++i)
+        frame[i] = static_cast<uint16_t>(picture[i] >> shift);
 }
 
 void object_step()
@@ -118,8 +121,8 @@ void dot_step(int32_t n, const render::Point3* points, int32_t distance)
     timeline.cloud_rot_a += 4;
     timeline.cloud_rot_b += 8;
     render::object_rot_c += 18;
-    project_dots(n, points, distance, timeline.cloud_rot_a, timeline.cloud_rot_b, timeline.transformed,
-                 timeline.screen_points);
+    project_dots(n, points, distance, timeline.cloud_rot_a, timeline.cloud_rot_b,
+                 timeline.transformed, timeline.screen_points);
 }
 
 // The warp with the crystal circling over it, as scenes 2 to 5 start their frames.
@@ -252,8 +255,8 @@ void scene_5()
     t[4] += 18;
     // The trail grows for 100 frames, then its points only turn.
     if (timeline.trail_count < TRAIL_LENGTH) {
-        timeline.trail_points[timeline.trail_count] = {static_cast<float>(px), static_cast<float>(py),
-                                                       static_cast<float>(pz)};
+        timeline.trail_points[timeline.trail_count] = {
+            static_cast<float>(px), static_cast<float>(py), static_cast<float>(pz)};
         ++timeline.trail_count;
     }
     dot_step(timeline.trail_count, timeline.trail_points, 400);
@@ -323,7 +326,8 @@ void scene_8()
 
 void scene_frame(int32_t scene)
 {
-    static void (*const frames[8])() = {scene_1, scene_2, scene_3, scene_4, scene_5, scene_6, scene_7, scene_8};
+    static void (*const frames[8])() = {scene_1, scene_2, scene_3, scene_4,
+                                        scene_5, scene_6, scene_7, scene_8};
     if (scene >= 1 && scene <= 8 && frame_pixels() != nullptr) frames[scene - 1]();
 }
 

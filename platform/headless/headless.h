@@ -26,12 +26,12 @@ void set_surface_padding(int32_t bytes);
 
 // One presented frame: the back buffer as the blit showed it; valid during the sink call.
 struct Frame {
-  const uint8_t* pixels;
-  int32_t width;
-  int32_t height;
-  int32_t pitch;           // bytes from one row to the next
-  int32_t bits_per_pixel;
-  uint64_t index;          // 0 for the first presented frame
+    const uint8_t* pixels;
+    int32_t width;
+    int32_t height;
+    int32_t pitch;  // bytes from one row to the next
+    int32_t bits_per_pixel;
+    uint64_t index;  // 0 for the first presented frame
 };
 using FrameSink = std::function<void(const Frame&)>;
 void set_frame_sink(FrameSink sink);  // an empty sink only counts and keeps the last frame
@@ -44,26 +44,26 @@ void set_present_clock(PresentClock clock);
 
 uint64_t frames_presented();
 const std::vector<uint8_t>& last_frame();  // bytes of the last presented frame, pitch included
-uint64_t last_frame_hash();                 // frame_hash of last_frame, 0 before the first
+uint64_t last_frame_hash();                // frame_hash of last_frame, 0 before the first
 uint64_t frame_hash(const uint8_t* data, size_t size);  // 64-bit FNV-1a
 
 // The key with this scan code is down at every poll made while frames_presented() lies in
 // first_frame .. last_frame (inclusive).
 struct KeyHold {
-  uint8_t scan_code;
-  uint64_t first_frame;
-  uint64_t last_frame;
+    uint8_t scan_code;
+    uint64_t first_frame;
+    uint64_t last_frame;
 };
 void set_key_script(std::vector<KeyHold> script);
 void key_event(uint8_t scan_code, bool down);  // a press or release between two polls
 void fail_polls(int32_t count);                // the next `count` polls fail
 
 struct DisplayState {
-  bool device;    // created by video_create
-  bool surfaces;  // made by video_set_mode
-  int32_t width;
-  int32_t height;
-  int32_t bits_per_pixel;
+    bool device;    // created by video_create
+    bool surfaces;  // made by video_set_mode
+    int32_t width;
+    int32_t height;
+    int32_t bits_per_pixel;
 };
 DisplayState display_state();
 

@@ -5,10 +5,10 @@
 namespace platform::headless::detail {
 
 struct WindowState {
-  bool created = false;
-  bool visible = false;
-  bool cursor_visible = true;
-  std::string last_error;
+    bool created = false;
+    bool visible = false;
+    bool cursor_visible = true;
+    std::string last_error;
 };
 extern WindowState window;
 

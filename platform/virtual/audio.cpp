@@ -58,8 +58,8 @@ const char* virtual_error()
     return state.error;
 }
 
-constexpr AudioDevice virtual_device{virtual_open, virtual_position, virtual_reset,
-                                     virtual_close, virtual_error};
+constexpr AudioDevice virtual_device{virtual_open, virtual_position, virtual_reset, virtual_close,
+                                     virtual_error};
 
 }  // namespace
 

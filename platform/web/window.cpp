@@ -13,20 +13,25 @@ namespace {
 int window_token = 0;
 }  // namespace
 
-void window_create() { main_window = &window_token; }
+void window_create()
+{
+    main_window = &window_token;
+}
 
 // The page hides the pointer over the canvas itself.
 void backend::cursor_keep_hidden() {}
 
-void error_box(const char* text) {
-  if (text == nullptr) text = "";
-  std::fprintf(stderr, "%s: %s\n", WINDOW_CAPTION, text);
-  web_error_box(text);
+void error_box(const char* text)
+{
+    if (text == nullptr) text = "";
+    std::fprintf(stderr, "%s: %s\n", WINDOW_CAPTION, text);
+    web_error_box(text);
 }
 
-void window_quit() {
-  if (main_window != nullptr) window_procedure(main_window, WindowMessage::CLOSE_REQUEST);
-  main_window = nullptr;
+void window_quit()
+{
+    if (main_window != nullptr) window_procedure(main_window, WindowMessage::CLOSE_REQUEST);
+    main_window = nullptr;
 }
 
 }  // namespace platform

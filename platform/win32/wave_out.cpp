@@ -49,12 +49,19 @@ bool device_bytes(int32_t bytes_per_second, uint32_t& bytes)
     if (waveOutGetPosition(state.device, &time, sizeof time) != MMSYSERR_NOERROR) return false;
     // A driver may answer in another format than the one asked for.
     switch (time.wType) {
-    case TIME_BYTES: bytes = time.u.cb; return true;
-    case TIME_SAMPLES: bytes = time.u.sample * 4; return true;
-    case TIME_MS:
-        bytes = static_cast<uint32_t>(static_cast<uint64_t>(time.u.ms) * static_cast<uint64_t>(bytes_per_second) / 1000 & ~uint64_t{3});
+    case TIME_BYTES:
+        bytes = time.u.cb;
         return true;
-    default: return false;
+    case TIME_SAMPLES:
+        bytes = time.u.sample * 4;
+        return true;
+    case TIME_MS:
+        bytes = static_cast<uint32_t>(static_cast<uint64_t>(time.u.ms) *
+                                          static_cast<uint64_t>(bytes_per_second) / 1000 &
+                                      ~uint64_t{3});
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -97,9 +104,11 @@ bool wave_out_open(int32_t rate, const uint8_t* ring, uint32_t ring_bytes)
     state.header.dwBufferLength = ring_bytes;
     state.header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
     state.header.dwLoops = ENDLESS_LOOPS;
-    state.prepared = waveOutPrepareHeader(state.device, &state.header, sizeof state.header) == MMSYSERR_NOERROR;
-    const MMRESULT written = state.prepared ? waveOutWrite(state.device, &state.header, sizeof state.header)
-                                            : MMSYSERR_ERROR;
+    state.prepared =
+        waveOutPrepareHeader(state.device, &state.header, sizeof state.header) == MMSYSERR_NOERROR;
+    const MMRESULT written = state.prepared
+                                 ? waveOutWrite(state.device, &state.header, sizeof state.header)
+                                 : MMSYSERR_ERROR;
     if (written != MMSYSERR_NOERROR) {
         set_error("cannot play on the sound device", written);
         wave_out_close();
@@ -132,7 +141,8 @@ void wave_out_close()
 {
     if (state.device != nullptr) {
         wave_out_reset();
-        if (state.prepared) waveOutUnprepareHeader(state.device, &state.header, sizeof state.header);
+        if (state.prepared)
+            waveOutUnprepareHeader(state.device, &state.header, sizeof state.header);
         waveOutClose(state.device);
         state.device = nullptr;
     }

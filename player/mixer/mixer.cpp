@@ -22,11 +22,11 @@ namespace player {
 
 namespace {
 
-constexpr float GAIN_SCALE = 0.003921568859f;      // 1/255 as the mixer's float
+constexpr float GAIN_SCALE = 0.003921568859f;  // 1/255 as the mixer's float
 // FT2 voices: gain byte 255 is FT2's loudest, 0.3125 of the sample (amplification 10 of 32).
 constexpr float FT2_GAIN_SCALE = 0.3125f / 255.0f;
-constexpr float FT2_GAIN_BYTES = 816.0f;  // 1 / FT2_GAIN_SCALE, exact
-constexpr float INTERPOLATION_SCALE = 0x1p-31f;    // weight of the fraction's top 31 bits
+constexpr float FT2_GAIN_BYTES = 816.0f;         // 1 / FT2_GAIN_SCALE, exact
+constexpr float INTERPOLATION_SCALE = 0x1p-31f;  // weight of the fraction's top 31 bits
 constexpr uint64_t NO_BOUNDARY = UINT64_MAX;
 constexpr uint64_t FAR_DISTANCE = uint64_t{1} << 56;
 
@@ -132,8 +132,8 @@ uint64_t run_end(uint64_t position, uint64_t delta, int32_t frames)
 
 // A kernel adds `frames` interpolated frames times their gains to `out`. Flat kernels read one
 // gain pair for every frame; ramped ones a gain pair per frame from the two arrays.
-using Kernel = void (*)(float* out, const int16_t* data, Run run, int32_t frames, const float* gain_left,
-                        const float* gain_right);
+using Kernel = void (*)(float* out, const int16_t* data, Run run, int32_t frames,
+                        const float* gain_left, const float* gain_right);
 
 template <bool RAMPED>
 void render_plain(float* out, const int16_t* data, Run run, int32_t frames, const float* gain_left,
@@ -156,17 +156,17 @@ void render_plain(float* out, const int16_t* data, Run run, int32_t frames, cons
 // in the same order and without fused multiply-adds, so the results are identical
 // (MixerResampleTest compares them bit for bit).
 template <bool RAMPED>
-__attribute__((target("avx2"))) void render_avx2(float* out, const int16_t* data, Run run, int32_t frames,
-                                                 const float* gain_left, const float* gain_right)
+__attribute__((target("avx2"))) void render_avx2(float* out, const int16_t* data, Run run,
+                                                 int32_t frames, const float* gain_left,
+                                                 const float* gain_right)
 {
     int32_t k = 0;
     if (frames >= 8) {
         const uint64_t e = run.even_step;
         uint64_t position = run.first;
-        __m256i low = _mm256_setr_epi64x(static_cast<long long>(position),
-                                         static_cast<long long>(position + e),
-                                         static_cast<long long>(position + 2 * e),
-                                         static_cast<long long>(position + 3 * e));
+        __m256i low = _mm256_setr_epi64x(
+            static_cast<long long>(position), static_cast<long long>(position + e),
+            static_cast<long long>(position + 2 * e), static_cast<long long>(position + 3 * e));
         __m256i high = _mm256_add_epi64(low, _mm256_set1_epi64x(static_cast<long long>(4 * e)));
         const __m256i step8 = _mm256_set1_epi64x(static_cast<long long>(8 * e));
         const __m256 scale = _mm256_set1_ps(INTERPOLATION_SCALE);
@@ -175,17 +175,19 @@ __attribute__((target("avx2"))) void render_avx2(float* out, const int16_t* data
         for (; k + 8 <= frames; k += 8) {
             // The fractions of frames 0..7 (the shuffle leaves them as 0 1 4 5 2 3 6 7).
             const __m256i fraction = _mm256_permute4x64_epi64(
-                _mm256_castps_si256(_mm256_shuffle_ps(_mm256_castsi256_ps(low), _mm256_castsi256_ps(high),
-                                                      _MM_SHUFFLE(2, 0, 2, 0))),
+                _mm256_castps_si256(_mm256_shuffle_ps(
+                    _mm256_castsi256_ps(low), _mm256_castsi256_ps(high), _MM_SHUFFLE(2, 0, 2, 0))),
                 _MM_SHUFFLE(3, 1, 2, 0));
-            const __m256 w = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fraction, 1)), scale);
+            const __m256 w =
+                _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fraction, 1)), scale);
             int32_t word[8];
             for (int j = 0; j < 8; ++j) {
-                const auto i = static_cast<uint32_t>((position + static_cast<uint64_t>(j) * e) >> 32);
+                const auto i =
+                    static_cast<uint32_t>((position + static_cast<uint64_t>(j) * e) >> 32);
                 std::memcpy(&word[j], data + i, 4);
             }
-            const __m256i pair =
-                _mm256_setr_epi32(word[0], word[1], word[2], word[3], word[4], word[5], word[6], word[7]);
+            const __m256i pair = _mm256_setr_epi32(word[0], word[1], word[2], word[3], word[4],
+                                                   word[5], word[6], word[7]);
             const __m256 a = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16));
             const __m256 b = _mm256_cvtepi32_ps(_mm256_srai_epi32(pair, 16));
             const __m256 v = _mm256_add_ps(a, _mm256_mul_ps(w, _mm256_sub_ps(b, a)));
@@ -208,7 +210,8 @@ __attribute__((target("avx2"))) void render_avx2(float* out, const int16_t* data
         }
     }
     const int32_t gains_at = RAMPED ? k : 0;
-    render_plain<RAMPED>(out, data, Run{run.first + static_cast<uint64_t>(k) * run.even_step, run.even_step},
+    render_plain<RAMPED>(out, data,
+                         Run{run.first + static_cast<uint64_t>(k) * run.even_step, run.even_step},
                          frames - k, gain_left + gains_at, gain_right + gains_at);
 }
 #endif
@@ -326,7 +329,8 @@ int64_t reflect(Voice* voice, int64_t position, int64_t loop_start, int64_t loop
     const int64_t end = loop_end << 32;
     // 2 * edge - position - 1, in wrapping arithmetic.
     const auto mirror = [](int64_t edge, int64_t at) {
-        return static_cast<int64_t>(2 * static_cast<uint64_t>(edge) - static_cast<uint64_t>(at) - 1);
+        return static_cast<int64_t>(2 * static_cast<uint64_t>(edge) - static_cast<uint64_t>(at) -
+                                    1);
     };
     if (voice->direction != DIRECTION_BACKWARD) {
         position = mirror(end, position);
@@ -370,8 +374,10 @@ struct LoopView {
 LoopView loop_view(const Voice* voice, const Sample* sample, int64_t* position)
 {
     const int64_t loop_start = sample->loop_start;
-    if (voice->mix_style != MixStyle::FT2 || sample->unrolled == nullptr || (*position >> 32) < loop_start) {
-        return {sample->data, loop_start, loop_start + sample->loop_length, sample->loop_kind, false};
+    if (voice->mix_style != MixStyle::FT2 || sample->unrolled == nullptr ||
+        (*position >> 32) < loop_start) {
+        return {sample->data, loop_start, loop_start + sample->loop_length, sample->loop_kind,
+                false};
     }
     *position -= loop_start << 32;
     if ((sample->loop_kind & LOOP_PINGPONG) != 0 && voice->direction == DIRECTION_BACKWARD) {
@@ -454,8 +460,8 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
             voice->ramp_target_left = voice->gain_left;
             voice->ramp_target_right = voice->gain_right;
             if (voice->gain_left != voice->current_left) {
-                step_left = static_cast<float>(voice->gain_left - voice->current_left) * gain_scale *
-                            inverse_ramp;
+                step_left = static_cast<float>(voice->gain_left - voice->current_left) *
+                            gain_scale * inverse_ramp;
                 ramp_remaining = ramp_length;
             }
             if (voice->gain_right != voice->current_right) {
@@ -488,12 +494,14 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
                 // An FT2 ramp is split at every loop end, and short loops split it dozens of
                 // times: it carries on from where it is, not from the rounded byte, so it
                 // lands on its target (MixerTest.Ft2NoteStartFadesTheOldNoteOutAndTheNewOneIn).
-                current_left = voice->ramp_target_left * gain_scale - step_left * static_cast<float>(ramp_remaining);
-                current_right = voice->ramp_target_right * gain_scale - step_right * static_cast<float>(ramp_remaining);
+                current_left = voice->ramp_target_left * gain_scale -
+                               step_left * static_cast<float>(ramp_remaining);
+                current_right = voice->ramp_target_right * gain_scale -
+                                step_right * static_cast<float>(ramp_remaining);
             }
-            moved = (ft2 ? render_ramp_direct : render_ramp)(out, view.data, static_cast<uint64_t>(position),
-                                                             delta, count, &current_left, &current_right,
-                                                             step_left, step_right);
+            moved = (ft2 ? render_ramp_direct : render_ramp)(
+                out, view.data, static_cast<uint64_t>(position), delta, count, &current_left,
+                &current_right, step_left, step_right);
             if (count > 0) {
                 voice->current_left = gain_to_byte(current_left, gain_bytes);
                 voice->current_right = gain_to_byte(current_right, gain_bytes);
@@ -508,8 +516,8 @@ void mix_voice(Voice* voice, float* out, int32_t frames)
         out += 2 * count;
         left -= count;
 
-        const bool ramp_cut_short = ramp_remaining != 0 && voice->ramp_frames == 0 &&
-                                    count != count_before_ramp;
+        const bool ramp_cut_short =
+            ramp_remaining != 0 && voice->ramp_frames == 0 && count != count_before_ramp;
         // The 8.24 count can fall a hair short of the boundary; then the next segment finishes
         // the way there instead of turning early.
         const bool reached = forward ? position >= end : position <= start;
@@ -589,7 +597,8 @@ void mix_fades(float* destination, int32_t frames)
 
 void sample_unroll_loop(Sample* sample)
 {
-    if (sample == nullptr || sample->data == nullptr || (sample->loop_kind & (LOOP_FORWARD | LOOP_PINGPONG)) == 0) {
+    if (sample == nullptr || sample->data == nullptr ||
+        (sample->loop_kind & (LOOP_FORWARD | LOOP_PINGPONG)) == 0) {
         return;
     }
     const bool pingpong = (sample->loop_kind & LOOP_FORWARD) == 0;
@@ -685,15 +694,18 @@ void voice_update_gains(Voice* voice)
         static const auto sqrt_gains = [] {
             std::array<uint8_t, 257> table{};
             for (size_t pan = 0; pan <= 256; ++pan) {
-                table[pan] = static_cast<uint8_t>(std::lround(255.0 * std::sqrt(static_cast<double>(pan) / 256.0)));
+                table[pan] = static_cast<uint8_t>(
+                    std::lround(255.0 * std::sqrt(static_cast<double>(pan) / 256.0)));
             }
             return table;
         }();
         // 127 is full volume; louder (Cxx past 64) saturates at the loudest gain.
         const int32_t volume = std::clamp(voice->volume, 0, 127);
         const int32_t pan = std::clamp(voice->panning, 0, 255);
-        voice->gain_left = static_cast<uint8_t>((sqrt_gains[static_cast<size_t>(256 - pan)] * volume + 63) / 127);
-        voice->gain_right = static_cast<uint8_t>((sqrt_gains[static_cast<size_t>(pan)] * volume + 63) / 127);
+        voice->gain_left =
+            static_cast<uint8_t>((sqrt_gains[static_cast<size_t>(256 - pan)] * volume + 63) / 127);
+        voice->gain_right =
+            static_cast<uint8_t>((sqrt_gains[static_cast<size_t>(pan)] * volume + 63) / 127);
         return;
     }
     voice->gain_left = static_cast<uint8_t>((255 - voice->panning) * voice->volume / 255);

@@ -25,16 +25,16 @@ enum class MixStyle : uint8_t { SHOW, FT2 };
 struct Voice {
     Voice* next;  // active-voice list
     Voice* prev;
-    int32_t index;      // 0..255
-    int32_t volume;     // last volume from the replay, 0..127 (up to 255 for loud Cxx)
-    int32_t frequency;  // Hz
-    int32_t panning;    // 0..255
-    uint32_t start_offset;  // frame where the next voice_play starts
-    Sample* sample;         // null: silent
+    int32_t index;                  // 0..255
+    int32_t volume;                 // last volume from the replay, 0..127 (up to 255 for loud Cxx)
+    int32_t frequency;              // Hz
+    int32_t panning;                // 0..255
+    uint32_t start_offset;          // frame where the next voice_play starts
+    Sample* sample;                 // null: silent
     uint8_t gain_left, gain_right;  // targets 0..255
-    uint32_t position;       // 32.32 play position, integer part (frames)
+    uint32_t position;              // 32.32 play position, integer part (frames)
     uint32_t position_frac;
-    uint32_t step_frac;      // 32.32 advance per output frame
+    uint32_t step_frac;  // 32.32 advance per output frame
     uint32_t step;
     int32_t direction;  // DIRECTION_FORWARD or DIRECTION_BACKWARD
     uint8_t ramp_target_left, ramp_target_right;
@@ -81,8 +81,8 @@ void sample_unroll_loop(Sample* sample);
 // 0..255. Target gains and step stay as they are; a SHOW voice keeps its ramp too, an FT2
 // voice starts from silence and hands the note it was playing to a fade-out beside it.
 int32_t voice_play(int32_t voice_index, Sample* sample);
-// Silences the voice and any fade-out it handed over. True, also when no pool exists (then it does nothing); false only for an
-// index outside 0..255.
+// Silences the voice and any fade-out it handed over. True, also when no pool exists (then it does
+// nothing); false only for an index outside 0..255.
 bool voice_stop(int32_t voice_index);
 
 }  // namespace player

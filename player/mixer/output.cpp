@@ -34,21 +34,21 @@ struct OutputState {
 
     int32_t buffer_time = 200;  // milliseconds
     bool open = false;
-    int32_t chunk = 0;        // frames per chunk
-    int32_t ring = 0;         // frames in the ring
-    int32_t chunk_count = 0;  // ring / chunk
-    int32_t write_chunk = 0;  // the next chunk to fill
+    int32_t chunk = 0;         // frames per chunk
+    int32_t ring = 0;          // frames in the ring
+    int32_t chunk_count = 0;   // ring / chunk
+    int32_t write_chunk = 0;   // the next chunk to fill
     bool timing_only = false;  // ticks without mixing
 
     std::unique_ptr<float[]> mix_storage;
     float* mix = nullptr;  // ring * 2 floats, 16-byte aligned; chunk k mixes at its ring place
     const float* last_mix = nullptr;  // where the chunk filled last was mixed
-    std::unique_ptr<int16_t[]> pcm;  // ring * 2 samples: what the device plays
+    std::unique_ptr<int16_t[]> pcm;   // ring * 2 samples: what the device plays
 
     std::atomic<uint64_t> chunks_filled{0};
-    uint64_t frames_mixed = 0;        // frames of all chunks filled before the current one
-    uint64_t chunk_heard_frame = 0;   // device frame where the current chunk will be heard
-    int32_t chunk_done = 0;           // frames of the current chunk mixed so far
+    uint64_t frames_mixed = 0;       // frames of all chunks filled before the current one
+    uint64_t chunk_heard_frame = 0;  // device frame where the current chunk will be heard
+    int32_t chunk_done = 0;          // frames of the current chunk mixed so far
     // Device frame where the next fill must be heard for nothing stale to play. The device
     // plays the zero-filled ring through once before the first chunk filled is heard.
     uint64_t next_heard_frame = 0;
@@ -84,7 +84,8 @@ void fill_song(Song* song, float* mix, int32_t chunk)
         }
         const int32_t frames = std::min(left, chunk - done);
         // The replay never reads what the voices play, so skipping them changes no tick.
-        if (!state.timing_only) mix_voices(mix + 2 * static_cast<size_t>(done), active_voices(), frames);
+        if (!state.timing_only)
+            mix_voices(mix + 2 * static_cast<size_t>(done), active_voices(), frames);
         done += frames;
         left -= frames;
     }
@@ -99,7 +100,8 @@ const int16_t* fill_chunk(uint64_t heard_frame)
     filling_here = true;
     const int32_t chunk = state.chunk;
     const int32_t w = state.write_chunk;
-    float* mix = state.mix + static_cast<size_t>(2) * static_cast<size_t>(w) * static_cast<size_t>(chunk);
+    float* mix =
+        state.mix + static_cast<size_t>(2) * static_cast<size_t>(w) * static_cast<size_t>(chunk);
     std::fill(mix, mix + 2 * static_cast<size_t>(chunk), 0.0f);
     state.chunk_heard_frame = heard_frame;
 
@@ -117,7 +119,8 @@ const int16_t* fill_chunk(uint64_t heard_frame)
         }
     }
 
-    int16_t* pcm = state.pcm.get() + static_cast<size_t>(2) * static_cast<size_t>(w) * static_cast<size_t>(chunk);
+    int16_t* pcm = state.pcm.get() +
+                   static_cast<size_t>(2) * static_cast<size_t>(w) * static_cast<size_t>(chunk);
     mix_to_pcm16(pcm, mix, chunk);
     state.last_mix = mix;
     platform::audio_ring_written();
@@ -328,13 +331,15 @@ bool sound_fill_pass()
     if (!chunk_due(state.write_chunk, p, state.chunk_count)) return false;
     // The chunk is heard the next time the cursor reaches it. It is never the chunk being
     // played, so it lies wholly behind the cursor (next lap) or wholly ahead (this lap).
-    uint64_t heard = frame - frame % ring + static_cast<uint64_t>(state.write_chunk) * static_cast<uint64_t>(state.chunk);
+    uint64_t heard = frame - frame % ring +
+                     static_cast<uint64_t>(state.write_chunk) * static_cast<uint64_t>(state.chunk);
     if (heard <= frame) heard += ring;
     // Every chunk the cursor reached between the due place and this one played what it held
     // a lap before.
     if (heard > state.next_heard_frame) {
-        state.underruns.fetch_add((heard - state.next_heard_frame) / static_cast<uint64_t>(state.chunk),
-                                  std::memory_order_relaxed);
+        state.underruns.fetch_add(
+            (heard - state.next_heard_frame) / static_cast<uint64_t>(state.chunk),
+            std::memory_order_relaxed);
     }
     state.next_heard_frame = heard + static_cast<uint64_t>(state.chunk);
     fill_chunk(heard);

@@ -50,7 +50,8 @@ void ft2_volume_slide(Channel* channel, uint8_t parameter)
     if (parameter == 0) parameter = channel->volslide_memory;
     channel->volslide_memory = parameter;
     const int32_t up = parameter >> 4;
-    set_volume(channel, up != 0 ? raise(channel->volume, up, 64) : lower(channel->volume, parameter & 15));
+    set_volume(channel,
+               up != 0 ? raise(channel->volume, up, 64) : lower(channel->volume, parameter & 15));
 }
 
 // FT2's tone portamento, a later tick: towards the target in the direction the note row set;
@@ -72,9 +73,10 @@ void ft2_porta_step(const Song* song, Channel* channel)
         }
     }
     // With glissando (E31) the pitch moves in semitones while the period slides on.
-    channel->out_period = channel->glissando != 0
-                              ? ft2_snap_period(channel->period, 0, channel->finetune, linear_table(song))
-                              : channel->period;
+    channel->out_period =
+        channel->glissando != 0
+            ? ft2_snap_period(channel->period, 0, channel->finetune, linear_table(song))
+            : channel->period;
     channel->update |= UPDATE_FREQUENCY;
 }
 
@@ -148,21 +150,50 @@ void ft2_retrigger_step(Song* song, Channel* channel)
     channel->retrig_count = 0;
     int32_t volume = channel->volume;
     switch (channel->retrig_mode) {
-    case 1: volume -= 1; break;
-    case 2: volume -= 2; break;
-    case 3: volume -= 4; break;
-    case 4: volume -= 8; break;
-    case 5: volume -= 16; break;
-    case 6: volume = (volume >> 1) + (volume >> 3) + (volume >> 4); break;
-    case 7: volume >>= 1; break;
-    case 9: volume += 1; break;
-    case 10: volume += 2; break;
-    case 11: volume += 4; break;
-    case 12: volume += 8; break;
-    case 13: volume += 16; break;
-    case 14: volume = (volume >> 1) + volume; break;
-    case 15: volume += volume; break;
-    default: break;
+    case 1:
+        volume -= 1;
+        break;
+    case 2:
+        volume -= 2;
+        break;
+    case 3:
+        volume -= 4;
+        break;
+    case 4:
+        volume -= 8;
+        break;
+    case 5:
+        volume -= 16;
+        break;
+    case 6:
+        volume = (volume >> 1) + (volume >> 3) + (volume >> 4);
+        break;
+    case 7:
+        volume >>= 1;
+        break;
+    case 9:
+        volume += 1;
+        break;
+    case 10:
+        volume += 2;
+        break;
+    case 11:
+        volume += 4;
+        break;
+    case 12:
+        volume += 8;
+        break;
+    case 13:
+        volume += 16;
+        break;
+    case 14:
+        volume = (volume >> 1) + volume;
+        break;
+    case 15:
+        volume += volume;
+        break;
+    default:
+        break;
     }
     set_volume(channel, std::clamp(volume, 0, 64));
     const uint8_t byte = channel->volume_byte;
@@ -220,21 +251,50 @@ void multi_retrigger_volume(Channel* channel)
     switch (channel->retrig_mode) {
     case 0:
         return;
-    case 1: volume -= 1; break;
-    case 2: volume -= 2; break;
-    case 3: volume -= 4; break;
-    case 4: volume -= 8; break;
-    case 5: volume -= 16; break;
-    case 6: volume = volume * 2 / 3; break;
-    case 7: volume >>= 1; break;
-    case 8: break;
-    case 9: volume += 1; break;
-    case 10: volume += 2; break;
-    case 11: volume += 4; break;
-    case 12: volume += 8; break;
-    case 13: volume += 16; break;
-    case 14: volume = volume * 3 / 2; break;
-    default: volume *= 2; break;
+    case 1:
+        volume -= 1;
+        break;
+    case 2:
+        volume -= 2;
+        break;
+    case 3:
+        volume -= 4;
+        break;
+    case 4:
+        volume -= 8;
+        break;
+    case 5:
+        volume -= 16;
+        break;
+    case 6:
+        volume = volume * 2 / 3;
+        break;
+    case 7:
+        volume >>= 1;
+        break;
+    case 8:
+        break;
+    case 9:
+        volume += 1;
+        break;
+    case 10:
+        volume += 2;
+        break;
+    case 11:
+        volume += 4;
+        break;
+    case 12:
+        volume += 8;
+        break;
+    case 13:
+        volume += 16;
+        break;
+    case 14:
+        volume = volume * 3 / 2;
+        break;
+    default:
+        volume *= 2;
+        break;
     }
     channel->volume = std::clamp(volume, 0, 64);
     channel->update |= UPDATE_VOLUME;
@@ -258,9 +318,9 @@ void set_envelope_position(Channel* channel, const Instrument* instrument, uint3
     const EnvelopePoint& to = points[j + 1];
     const int64_t ticks = static_cast<int64_t>(to.tick) - from.tick;
     const int32_t step =
-        ticks == 0 ? 0
-                   : static_cast<int32_t>((static_cast<int64_t>(to.value) - from.value) * 65536 /
-                                          ticks);
+        ticks == 0
+            ? 0
+            : static_cast<int32_t>((static_cast<int64_t>(to.value) - from.value) * 65536 / ticks);
     channel->venv_done = 0;
     channel->venv_tick = position;
     channel->venv_step = step;
@@ -301,7 +361,8 @@ void extended_row(Song* song, Channel* channel, uint8_t command, uint8_t y, Samp
         channel->wave_control = static_cast<uint8_t>((channel->wave_control & 0xF0) | y);
         break;
     case EXTENDED_TREMOLO_CONTROL:  // only FT2 has the tremolo
-        if (ft2_rules) channel->wave_control = static_cast<uint8_t>((channel->wave_control & 0x0F) | (y << 4));
+        if (ft2_rules)
+            channel->wave_control = static_cast<uint8_t>((channel->wave_control & 0x0F) | (y << 4));
         break;
     case EXTENDED_SET_FINETUNE:
         // FT2 gives the finetune to this channel's note of the same row (note_trigger); the
@@ -423,17 +484,22 @@ void volume_column(Song* song, Channel* channel, uint8_t volume_byte)
     const uint8_t command = volume_byte >> 4;
     if (ft2_rules && (command == 0x6 || command == 0x7 || command == 0xB || command >= 0xD)) return;
     switch (command) {
-    case 0x1: case 0x2: case 0x3: case 0x4:
+    case 0x1:
+    case 0x2:
+    case 0x3:
+    case 0x4:
         set_volume(channel, volume_byte - 16);
         break;
     case 0x5:
         // 0x50 is volume 64; FT2 reads 0x51..0x5F as 64 too, for the show they are not commands.
         if (y == 0 || ft2_rules) set_volume(channel, 64);
         break;
-    case 0x6: case 0x8:
+    case 0x6:
+    case 0x8:
         set_volume(channel, lower(channel->volume, y));
         break;
-    case 0x7: case 0x9:
+    case 0x7:
+    case 0x9:
         set_volume(channel, raise(channel->volume, y, 64));
         break;
     case 0xA:
@@ -474,8 +540,12 @@ void volume_column_tick(Song* song, Channel* channel, uint8_t volume_byte)
     const int32_t y = volume_byte & 15;
     if (ft2(song)) {
         switch (volume_byte >> 4) {
-        case 0x6: set_volume(channel, lower(channel->volume, y)); return;
-        case 0x7: set_volume(channel, raise(channel->volume, y, 64)); return;
+        case 0x6:
+            set_volume(channel, lower(channel->volume, y));
+            return;
+        case 0x7:
+            set_volume(channel, raise(channel->volume, y, 64));
+            return;
         case 0xB:
             if (y != 0) channel->vib_depth = static_cast<uint8_t>(y);
             ft2_vibrato(channel);
@@ -485,8 +555,11 @@ void volume_column_tick(Song* song, Channel* channel, uint8_t volume_byte)
             channel->panning = y == 0 ? 0 : lower(channel->panning, y);
             channel->update |= UPDATE_PANNING;
             return;
-        case 0xF: ft2_porta_step(song, channel); return;
-        default: break;  // E0..EF as the show
+        case 0xF:
+            ft2_porta_step(song, channel);
+            return;
+        default:
+            break;  // E0..EF as the show
         }
     }
     switch (volume_byte >> 4) {
@@ -531,10 +604,18 @@ void effect_row(Song* song, Channel* channel, const Cell& cell, const Instrument
         // ticks, tone portamento and 9xx were handled with the note (read_cell), and no
         // effect runs on a row whose note waits for EDy.
         switch (cell.effect) {
-        case EFFECT_PORTA_UP: case EFFECT_PORTA_DOWN: case EFFECT_TONE_PORTA: case EFFECT_VIBRATO:
-        case EFFECT_TONE_PORTA_VOLSLIDE: case EFFECT_VIBRATO_VOLSLIDE: case EFFECT_SAMPLE_OFFSET:
-        case EFFECT_VOLUME_SLIDE: case EFFECT_GLOBAL_VOLUME_SLIDE: case EFFECT_KEY_OFF:
-        case EFFECT_PANNING_SLIDE: case EFFECT_TREMOR:
+        case EFFECT_PORTA_UP:
+        case EFFECT_PORTA_DOWN:
+        case EFFECT_TONE_PORTA:
+        case EFFECT_VIBRATO:
+        case EFFECT_TONE_PORTA_VOLSLIDE:
+        case EFFECT_VIBRATO_VOLSLIDE:
+        case EFFECT_SAMPLE_OFFSET:
+        case EFFECT_VOLUME_SLIDE:
+        case EFFECT_GLOBAL_VOLUME_SLIDE:
+        case EFFECT_KEY_OFF:
+        case EFFECT_PANNING_SLIDE:
+        case EFFECT_TREMOR:
             return;
         case EFFECT_SET_VOLUME:
             set_volume(channel, std::min<int32_t>(xy, 64));  // the show keeps louder values
@@ -652,7 +733,8 @@ void effect_row(Song* song, Channel* channel, const Cell& cell, const Instrument
         channel->key_off = 1;
         break;
     case EFFECT_ENVELOPE_POSITION:
-        if ((instrument->volume_type & ENVELOPE_ON) != 0) set_envelope_position(channel, instrument, xy);
+        if ((instrument->volume_type & ENVELOPE_ON) != 0)
+            set_envelope_position(channel, instrument, xy);
         break;
     case EFFECT_PANNING_SLIDE:
         if (xy != 0) {

@@ -161,14 +161,14 @@ void voice_set_panning(int32_t voice_index, int32_t panning)
 EnvelopeShape volume_envelope(const Instrument* instrument)
 {
     return {instrument->volume_envelope, std::min<int32_t>(instrument->volume_points, 12),
-            instrument->volume_sustain, instrument->volume_loop_start,
+            instrument->volume_sustain,  instrument->volume_loop_start,
             instrument->volume_loop_end, instrument->volume_type};
 }
 
 EnvelopeShape panning_envelope(const Instrument* instrument)
 {
     return {instrument->panning_envelope, std::min<int32_t>(instrument->panning_points, 12),
-            instrument->panning_sustain, instrument->panning_loop_start,
+            instrument->panning_sustain,  instrument->panning_loop_start,
             instrument->panning_loop_end, instrument->panning_type};
 }
 
@@ -206,7 +206,8 @@ void envelope_step(Channel* channel, const EnvelopeShape& envelope, EnvelopeCurs
             return;
         }
         // Held at the sustain point, without advancing, until the key is released.
-        if ((envelope.type & ENVELOPE_SUSTAIN) != 0 && at == envelope.sustain && channel->key_off == 0) {
+        if ((envelope.type & ENVELOPE_SUSTAIN) != 0 && at == envelope.sustain &&
+            channel->key_off == 0) {
             cursor.value = points[at].value;
             channel->update |= update_bit;
             return;
@@ -289,9 +290,9 @@ namespace player {
 namespace {
 
 // The waveform both effect vibratos and the tremolo read: 255 * sin over half a cycle.
-constexpr std::array<uint8_t, 32> FT2_SINE = {
-    0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212, 224, 235, 244, 250, 253,
-    255, 253, 250, 244, 235, 224, 212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
+constexpr std::array<uint8_t, 32> FT2_SINE = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212,
+                                              224, 235, 244, 250, 253, 255, 253, 250, 244, 235, 224,
+                                              212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
 
 // The auto-vibrato's sine runs the other way round: round(64 * sin(-phase * 2 pi / 256)).
 const std::array<int8_t, 256>& ft2_auto_vibrato_sine()
@@ -471,9 +472,11 @@ void ft2_envelope_step(Channel* channel, const EnvelopeShape& envelope, bool vol
                 delta = 0;  // held: the position stays
             } else {
                 position = next;
-                const int32_t ticks = static_cast<int16_t>(points[next].tick - points[next - 1].tick);
+                const int32_t ticks =
+                    static_cast<int16_t>(points[next].tick - points[next - 1].tick);
                 if (ticks > 0) {
-                    const int32_t rise = static_cast<int8_t>(points[next].value - points[next - 1].value);
+                    const int32_t rise =
+                        static_cast<int8_t>(points[next].value - points[next - 1].value);
                     delta = static_cast<int16_t>((rise * 256) / ticks);
                     out = value;
                     interpolated = true;
@@ -510,8 +513,8 @@ namespace {
 // Places one envelope at `position`: FT2's search, except that landing exactly on a point
 // other than the sustain point counts as past it, so that a loop ending there is not taken on
 // the next tick; on the sustain point the envelope holds (trace lxx_after_loop).
-bool place_envelope(const EnvelopeShape& envelope, int32_t position, uint32_t& tick,
-                    int32_t& point, int16_t& value, int16_t& delta)
+bool place_envelope(const EnvelopeShape& envelope, int32_t position, uint32_t& tick, int32_t& point,
+                    int16_t& value, int16_t& delta)
 {
     bool on_sustain = false;
     const EnvelopePoint* points = envelope.points;
@@ -535,8 +538,10 @@ bool place_envelope(const EnvelopeShape& envelope, int32_t position, uint32_t& t
                 if (k == 0) {
                     // On point pos: its value, and the slope of the segment after it.
                     value = static_cast<int16_t>(points[pos].value << 8);
-                    const int32_t ticks = static_cast<int16_t>(points[pos + 1].tick - points[pos].tick);
-                    const int32_t rise = static_cast<int8_t>(points[pos + 1].value - points[pos].value);
+                    const int32_t ticks =
+                        static_cast<int16_t>(points[pos + 1].tick - points[pos].tick);
+                    const int32_t rise =
+                        static_cast<int8_t>(points[pos + 1].value - points[pos].value);
                     delta = static_cast<int16_t>(ticks > 0 ? rise * 256 / ticks : 0);
                     pos += 1;
                     set_value = false;
@@ -549,7 +554,8 @@ bool place_envelope(const EnvelopeShape& envelope, int32_t position, uint32_t& t
                 }
                 const int32_t rise = static_cast<int8_t>(points[pos + 1].value - points[pos].value);
                 delta = static_cast<int16_t>(rise * 256 / ticks);
-                value = static_cast<int16_t>((points[pos].value << 8) + static_cast<int16_t>(delta * (k - 1)));
+                value = static_cast<int16_t>((points[pos].value << 8) +
+                                             static_cast<int16_t>(delta * (k - 1)));
                 pos += 1;
                 set_value = false;
                 break;
@@ -571,8 +577,9 @@ bool place_envelope(const EnvelopeShape& envelope, int32_t position, uint32_t& t
 void ft2_set_envelope_position(Channel* channel, const Instrument* instrument, int32_t position)
 {
     if ((instrument->volume_type & ENVELOPE_ON) == 0) return;
-    channel->venv_placed = place_envelope(volume_envelope(instrument), position, channel->venv_tick,
-                                          channel->venv_point, channel->venv_fixed, channel->venv_delta);
+    channel->venv_placed =
+        place_envelope(volume_envelope(instrument), position, channel->venv_tick,
+                       channel->venv_point, channel->venv_fixed, channel->venv_delta);
     // FT2 tests the volume envelope's sustain flag for the panning envelope.
     if ((instrument->volume_type & ENVELOPE_SUSTAIN) != 0) {
         place_envelope(panning_envelope(instrument), position, channel->penv_tick,
@@ -586,12 +593,15 @@ void ft2_vibrato(Channel* channel)
     const bool negative = static_cast<int8_t>(channel->vib_position) < 0;
     int32_t wave = 255;
     switch (channel->wave_control & 3) {
-    case 0: wave = FT2_SINE[static_cast<size_t>(i)]; break;
+    case 0:
+        wave = FT2_SINE[static_cast<size_t>(i)];
+        break;
     case 1:
         wave = i << 3;
         if (negative) wave = 255 - wave;
         break;
-    default: break;
+    default:
+        break;
     }
     const int32_t depth = (wave * channel->vib_depth) >> 5;
     channel->out_period = negative ? channel->period - depth : channel->period + depth;
@@ -604,13 +614,16 @@ void ft2_tremolo(Channel* channel)
     const int32_t i = (channel->trem_position >> 2) & 31;
     int32_t wave = 255;
     switch ((channel->wave_control >> 4) & 3) {
-    case 0: wave = FT2_SINE[static_cast<size_t>(i)]; break;
+    case 0:
+        wave = FT2_SINE[static_cast<size_t>(i)];
+        break;
     case 1:
         wave = i << 3;
         // FT2 looks at the vibrato's position here, not the tremolo's.
         if (static_cast<int8_t>(channel->vib_position) < 0) wave = 255 - wave;
         break;
-    default: break;
+    default:
+        break;
     }
     const int32_t depth = (wave * channel->trem_depth) >> 6;
     channel->out_volume = static_cast<int8_t>(channel->trem_position) < 0
@@ -646,10 +659,18 @@ void ft2_auto_vibrato(Channel* channel, const Instrument* instrument)
     const int32_t phase = channel->avib_phase;
     int32_t wave;
     switch (instrument->vibrato_type) {
-    case 1: wave = phase > 127 ? 64 : -64; break;
-    case 2: wave = (((phase >> 1) + 64) & 127) - 64; break;
-    case 3: wave = ((64 - (phase >> 1)) & 127) - 64; break;
-    default: wave = ft2_auto_vibrato_sine()[static_cast<size_t>(phase)]; break;
+    case 1:
+        wave = phase > 127 ? 64 : -64;
+        break;
+    case 2:
+        wave = (((phase >> 1) + 64) & 127) - 64;
+        break;
+    case 3:
+        wave = ((64 - (phase >> 1)) & 127) - 64;
+        break;
+    default:
+        wave = ft2_auto_vibrato_sine()[static_cast<size_t>(phase)];
+        break;
     }
     const uint16_t period = static_cast<uint16_t>(channel->out_period + ((wave * amplitude) >> 14));
     channel->final_period = period >= 32000 ? 0 : period;

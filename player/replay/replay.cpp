@@ -70,7 +70,8 @@ Resolved resolve(const Song* song, const Channel* channel)
     }
     const Instrument* instrument = &song->instruments[channel->instrument];
     // note_sample covers the 96 notes; a stray cell note above them plays nothing.
-    const uint8_t number = channel->note < 96 ? instrument->note_sample[channel->note] : INSTRUMENT_SAMPLES;
+    const uint8_t number =
+        channel->note < 96 ? instrument->note_sample[channel->note] : INSTRUMENT_SAMPLES;
     Sample* sample = number < INSTRUMENT_SAMPLES ? instrument->samples[number] : nullptr;
     return {instrument, sample != nullptr ? sample : &empty_sample};
 }
@@ -78,8 +79,7 @@ Resolved resolve(const Song* song, const Channel* channel)
 void step_envelopes(Channel* channel, const Instrument* instrument)
 {
     if ((instrument->volume_type & ENVELOPE_ON) != 0 && channel->venv_done == 0) {
-        envelope_step(channel, volume_envelope(instrument), volume_cursor(channel),
-                      UPDATE_VOLUME);
+        envelope_step(channel, volume_envelope(instrument), volume_cursor(channel), UPDATE_VOLUME);
     }
     if ((instrument->panning_type & ENVELOPE_ON) != 0 && channel->penv_done == 0) {
         envelope_step(channel, panning_envelope(instrument), panning_cursor(channel),
@@ -107,7 +107,8 @@ void decode_cell(Song* song, Channel* channel, const Cell& cell)
 {
     const bool porta = tone_porta_cell(cell);
     const bool has_note = cell.note != 0 && cell.note != NOTE_KEY_OFF;
-    if (cell.instrument != 0 && !porta) channel->instrument = static_cast<uint8_t>(cell.instrument - 1);
+    if (cell.instrument != 0 && !porta)
+        channel->instrument = static_cast<uint8_t>(cell.instrument - 1);
     if (has_note && !porta) channel->note = static_cast<uint8_t>(cell.note - 1);
     const Resolved resolved = resolve(song, channel);
     const Instrument* instrument = resolved.instrument;
@@ -166,7 +167,7 @@ void porta_prepare(Song* song, Channel* channel, const Cell& cell)
             (cell.note - 1 + channel->relative_note) * 16 + (channel->finetune >> 3) + 16;
         if (index >= 0 && index < FT2_PERIODS) {
             channel->porta_target = ft2_table_period(index, linear_table(song));
-            channel->porta_direction = channel->porta_target == channel->period ? PORTA_NONE
+            channel->porta_direction = channel->porta_target == channel->period  ? PORTA_NONE
                                        : channel->porta_target > channel->period ? PORTA_UP
                                                                                  : PORTA_DOWN;
         }
@@ -468,7 +469,8 @@ void replay_tick(Song* song)
         if (song->next_row == -1) {
             const int32_t row = song->row;
             int32_t next_row = current_row.loop_target >= 0 ? current_row.loop_target : row + 1;
-            if (ft2(song) && current_row.loop_target >= 0) song->loop_row_left = current_row.loop_target;
+            if (ft2(song) && current_row.loop_target >= 0)
+                song->loop_row_left = current_row.loop_target;
             if (next_row >= order_rows(song, song->order)) {
                 int32_t next_order = song->order + 1;
                 if (next_order >= song->song_length) {
@@ -513,7 +515,8 @@ void replay_row(Song* song)
         return;
     }
     if (cells == nullptr) return;
-    for (int32_t i = 0; i < song->channel_count; ++i) decode_cell(song, &song->channels[i], cells[i]);
+    for (int32_t i = 0; i < song->channel_count; ++i)
+        decode_cell(song, &song->channels[i], cells[i]);
 }
 
 void replay_effects(Song* song)
@@ -527,7 +530,8 @@ void replay_effects(Song* song)
         if (ft2(song)) {
             channel->update = 0;
             volume_column_tick(song, channel, channel->volume_byte);
-            effect_tick(song, channel, cell, channel_instrument(song, channel), channel_sample(channel));
+            effect_tick(song, channel, cell, channel_instrument(song, channel),
+                        channel_sample(channel));
             ft2_channel_update(song, channel);
             continue;
         }
@@ -578,7 +582,8 @@ void channel_commit(Channel* channel, Sample* sample, Song* song)
     }
     const uint8_t update = channel->update;
     if ((update & UPDATE_TRIGGER) != 0) {
-        const int32_t own = channel->voice != nullptr ? channel->voice->index : channel->voice_index;
+        const int32_t own =
+            channel->voice != nullptr ? channel->voice->index : channel->voice_index;
         if (!ft2_rules) {
             channel->voice_index = voice_play(own, sample);
         } else if (channel->start_frame >= uint64_t{sample->loop_start} + sample->loop_length) {
@@ -595,9 +600,10 @@ void channel_commit(Channel* channel, Sample* sample, Song* song)
         // 64 * 64 * 65536 * 64 at full scale gives 127. Cxx can take the channel volume past
         // 64; from 128 on the result would not fit the 8-bit gains, so it stops at 255
         // (trace volume_effects, CFF). FT2 hears out_volume, which tremolo and tremor set.
-        const int32_t heard = ft2_rules ? channel->out_volume : channel->volume + channel->volume_offset;
-        const int64_t product = static_cast<int64_t>(heard) * channel->venv_value * channel->fadeout *
-                                song->global_volume;
+        const int32_t heard =
+            ft2_rules ? channel->out_volume : channel->volume + channel->volume_offset;
+        const int64_t product = static_cast<int64_t>(heard) * channel->venv_value *
+                                channel->fadeout * song->global_volume;
         constexpr int64_t LOUDEST = int64_t{1} << 35;  // and above: 255
         const int64_t volume = product <= 0 ? 0 : product >= LOUDEST ? 255 : (product * 255) >> 35;
         // FT2's rules flag every tick; a voice that has the volume already is left alone.
@@ -621,9 +627,11 @@ void channel_commit(Channel* channel, Sample* sample, Song* song)
     }
     if ((update & UPDATE_FREQUENCY) != 0) {
         if (!ft2_rules) {
-            voice_set_frequency(channel->voice_index,
-                                channel_frequency(channel->period, channel->period_offset, linear_table(song)));
-        } else if (channel->final_period != channel->heard_period || (update & UPDATE_TRIGGER) != 0) {
+            voice_set_frequency(
+                channel->voice_index,
+                channel_frequency(channel->period, channel->period_offset, linear_table(song)));
+        } else if (channel->final_period != channel->heard_period ||
+                   (update & UPDATE_TRIGGER) != 0) {
             // Most ticks leave the pitch where it was: the voice keeps its step.
             channel->heard_period = channel->final_period;
             voice_set_step(channel->voice_index,

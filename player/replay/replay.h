@@ -23,8 +23,8 @@ struct Channel {
     Voice* voice;
     int32_t voice_index;
     int32_t period;
-    int32_t volume;   // 0..64 (Cxx may go higher)
-    int32_t panning;  // 0..255
+    int32_t volume;         // 0..64 (Cxx may go higher)
+    int32_t panning;        // 0..255
     int32_t volume_offset;  // cleared every tick; tremor mutes with it
     int32_t period_offset;  // cleared every tick; arpeggio and vibratos
     uint32_t venv_tick;
@@ -70,28 +70,28 @@ struct Channel {
     int8_t relative_note;       // of `sample`, taken at the trigger
     int8_t finetune;            // of `sample`, or E5y's, taken at the trigger
     int32_t default_volume, default_panning;  // of `sample`, taken at the trigger
-    int32_t out_volume;   // `volume` as heard this tick: tremolo and tremor write only this
-    int32_t out_period;   // `period` with arpeggio, vibrato or glissando
-    int32_t final_period; // out_period with the auto-vibrato: what the voice sounds
-    int32_t heard_period; // the final_period the voice was last given
-    int32_t fade_speed;   // fade-out per tick, latched at the instrument restart
-    int16_t venv_fixed, venv_delta;  // volume envelope value and slope, 8.8
-    int16_t penv_fixed, penv_delta;  // panning envelope value and slope, 8.8
-    int32_t avib_amplitude;          // 8.8
-    uint8_t volume_byte;             // this row's volume column
-    uint8_t effect, parameter;       // this row's effect column
-    uint8_t saved_note, saved_instrument;  // a delayed note's cell
-    uint8_t fine_up_memory, fine_down_memory;             // E1y, E2y
+    int32_t out_volume;    // `volume` as heard this tick: tremolo and tremor write only this
+    int32_t out_period;    // `period` with arpeggio, vibrato or glissando
+    int32_t final_period;  // out_period with the auto-vibrato: what the voice sounds
+    int32_t heard_period;  // the final_period the voice was last given
+    int32_t fade_speed;    // fade-out per tick, latched at the instrument restart
+    int16_t venv_fixed, venv_delta;            // volume envelope value and slope, 8.8
+    int16_t penv_fixed, penv_delta;            // panning envelope value and slope, 8.8
+    int32_t avib_amplitude;                    // 8.8
+    uint8_t volume_byte;                       // this row's volume column
+    uint8_t effect, parameter;                 // this row's effect column
+    uint8_t saved_note, saved_instrument;      // a delayed note's cell
+    uint8_t fine_up_memory, fine_down_memory;  // E1y, E2y
     uint8_t fine_volume_up_memory, fine_volume_down_memory;  // EAy, EBy
-    uint8_t global_volslide_memory;  // Hxy, kept per channel
-    uint8_t tremor_memory, tremor_position;  // bit 7 on, bits 0-6 ticks left
+    uint8_t global_volslide_memory;                          // Hxy, kept per channel
+    uint8_t tremor_memory, tremor_position;                  // bit 7 on, bits 0-6 ticks left
     uint8_t vib_position, trem_position, trem_speed, trem_depth;
     uint8_t glissando;
     uint8_t porta_direction;  // PORTA_*
     int32_t porta_step;       // period units a tick
     uint8_t retrig_count;
-    uint8_t venv_placed;      // Lxx put the volume envelope on its sustain point
-    uint32_t start_frame;     // the next trigger starts here (9xx)
+    uint8_t venv_placed;   // Lxx put the volume envelope on its sustain point
+    uint32_t start_frame;  // the next trigger starts here (9xx)
 };
 
 // Channel::wave_control bits that keep a waveform's position across notes (E4y/E7y with 4..7).

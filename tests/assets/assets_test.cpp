@@ -32,7 +32,8 @@ TEST(PictureTest, ZeroFractionsFitTheirRoles)
     EXPECT_NEAR(zero_fraction(assets::final_picture, assets::PICTURE_SIZE), 0.9, 0.05);
     // The intro picture is shown at 16 levels: it must use the whole range, not just dark ones.
     int top = 0;
-    for (uint32_t i = 0; i < assets::PICTURE_SIZE; ++i) top = std::max(top, assets::intro_picture[i] >> 4);
+    for (uint32_t i = 0; i < assets::PICTURE_SIZE; ++i)
+        top = std::max(top, assets::intro_picture[i] >> 4);
     EXPECT_EQ(top, 15);
 }
 
@@ -91,8 +92,10 @@ TEST(PictureTest, DotGlowStaysInItsCorner)
 
 TEST(PaletteTest, AllPalettesHoldSixBitValues)
 {
-    for (const uint8_t* palette : {assets::dot_palette_stored, assets::font_palette_stored, assets::warp_palette_stored})
-        for (uint32_t i = 0; i < assets::PALETTE_SIZE; ++i) ASSERT_LE(palette[i], 63) << "entry " << i;
+    for (const uint8_t* palette :
+         {assets::dot_palette_stored, assets::font_palette_stored, assets::warp_palette_stored})
+        for (uint32_t i = 0; i < assets::PALETTE_SIZE; ++i)
+            ASSERT_LE(palette[i], 63) << "entry " << i;
 }
 
 TEST(WarpTest, TextureUsesThePaletteAndWrapsWithoutASeam)
@@ -100,7 +103,9 @@ TEST(WarpTest, TextureUsesThePaletteAndWrapsWithoutASeam)
     std::set<uint8_t> used(assets::warp_texture, assets::warp_texture + assets::WARP_TEXTURE_SIZE);
     EXPECT_GT(used.size(), 200u);
     // Across the wrap the step between neighbours is no larger than inside the picture.
-    auto texel = [](int x, int y) { return static_cast<int>(assets::warp_texture[(y & 255) * 256 + (x & 255)]); };
+    auto texel = [](int x, int y) {
+        return static_cast<int>(assets::warp_texture[(y & 255) * 256 + (x & 255)]);
+    };
     double inside = 0, seam = 0;
     for (int i = 0; i < 256; ++i) {
         inside += std::abs(texel(127, i) - texel(128, i)) + std::abs(texel(i, 127) - texel(i, 128));
@@ -116,7 +121,9 @@ TEST(SineBytesTest, FollowTheRoundedSine)
     EXPECT_EQ(assets::sine_bytes[128], 127);
     EXPECT_EQ(assets::sine_bytes[192], 0);
     for (int k = 0; k < 256; ++k)
-        EXPECT_EQ(assets::sine_bytes[k], std::lround(127.0 + 127.0 * std::sin(2.0 * M_PI * k / 256.0))) << k;
+        EXPECT_EQ(assets::sine_bytes[k],
+                  std::lround(127.0 + 127.0 * std::sin(2.0 * M_PI * k / 256.0)))
+            << k;
 }
 
 struct SwirlCase {
@@ -135,8 +142,9 @@ TEST_P(SwirlMapTest, HighByteIsTheAngleAroundTheCentre)
 }
 
 INSTANTIATE_TEST_SUITE_P(Directions, SwirlMapTest,
-                         testing::Values(SwirlCase{319, 100, 0}, SwirlCase{160, 199, 64}, SwirlCase{0, 100, 128},
-                                         SwirlCase{160, 0, 192}, SwirlCase{259, 199, 32}, SwirlCase{60, 0, 160}));
+                         testing::Values(SwirlCase{319, 100, 0}, SwirlCase{160, 199, 64},
+                                         SwirlCase{0, 100, 128}, SwirlCase{160, 0, 192},
+                                         SwirlCase{259, 199, 32}, SwirlCase{60, 0, 160}));
 
 TEST(SwirlMapDistanceTest, LowByteGrowsWithDistance)
 {
@@ -171,7 +179,8 @@ TEST(FontTest, EveryGlyphIsDrawnInsideItsCell)
                 }
         EXPECT_GT(ink, 20) << "'" << static_cast<char>(ch) << "'";
         // Glyphs stay within their advance so neighbours never cover each other's strokes.
-        EXPECT_LT(rightmost, assets::glyph_advance(static_cast<char>(ch))) << "'" << static_cast<char>(ch) << "'";
+        EXPECT_LT(rightmost, assets::glyph_advance(static_cast<char>(ch)))
+            << "'" << static_cast<char>(ch) << "'";
     }
 }
 
@@ -210,7 +219,8 @@ TEST(MeshTest, FacesFormAClosedSurfaceOfTwentyTrianglesAndTwelveFans)
         fans += inner;
     }
     EXPECT_EQ(fans, 60);
-    for (int i = 30; i < assets::MESH_VERTEX_COUNT; ++i) EXPECT_EQ(uses[static_cast<size_t>(i)], 5) << i;
+    for (int i = 30; i < assets::MESH_VERTEX_COUNT; ++i)
+        EXPECT_EQ(uses[static_cast<size_t>(i)], 5) << i;
     // Every edge belongs to exactly two faces: no holes, no fins.
     std::sort(edges.begin(), edges.end());
     for (size_t i = 0; i < edges.size(); i += 2) {
@@ -229,16 +239,16 @@ struct FixedText {
 };
 
 const FixedText FIXED_TEXTS[] = {
-    {0x100, 0x120, "LAME", 20, 10},           {0x101, 0x121, " SCHOOL", 80, 10},
-    {0x105, 0x125, " FLA", 190, 10},          {0x107, 0x127, "VOUR", 250, 10},
-    {0x200, 0x220, "100", 125, 170},          {0x201, 0x221, "%", 175, 170},
-    {0x205, 0x225, " BLEN", 195, 170},        {0x207, 0x227, "DED", 270, 170},
-    {0x300, 0x320, "SE", 0, 0},               {0x301, 0x321, "LECTED", 30, 0},
-    {0x305, 0x325, " FINE", 120, 0},          {0x307, 0x327, "ELEMENTS", 50, 30},
-    {0x400, 0x41F, "LAS", 0, 100},            {0x401, 0x41F, " AUTORIDADES", 45, 100},
-    {0x405, 0x41F, "SANITARIAS", 0, 130},     {0x407, 0x41F, " ADVIERTEN", 150, 130},
-    {0x420, 0x44F, "VER", 260, 80},           {0x428, 0x44F, "ESTO", 245, 110},
-    {0x430, 0x44F, "PRODUCE", 200, 140},      {0x438, 0x44F, "CANCER", 215, 170},
+    {0x100, 0x120, "LAME", 20, 10},       {0x101, 0x121, " SCHOOL", 80, 10},
+    {0x105, 0x125, " FLA", 190, 10},      {0x107, 0x127, "VOUR", 250, 10},
+    {0x200, 0x220, "100", 125, 170},      {0x201, 0x221, "%", 175, 170},
+    {0x205, 0x225, " BLEN", 195, 170},    {0x207, 0x227, "DED", 270, 170},
+    {0x300, 0x320, "SE", 0, 0},           {0x301, 0x321, "LECTED", 30, 0},
+    {0x305, 0x325, " FINE", 120, 0},      {0x307, 0x327, "ELEMENTS", 50, 30},
+    {0x400, 0x41F, "LAS", 0, 100},        {0x401, 0x41F, " AUTORIDADES", 45, 100},
+    {0x405, 0x41F, "SANITARIAS", 0, 130}, {0x407, 0x41F, " ADVIERTEN", 150, 130},
+    {0x420, 0x44F, "VER", 260, 80},       {0x428, 0x44F, "ESTO", 245, 110},
+    {0x430, 0x44F, "PRODUCE", 200, 140},  {0x438, 0x44F, "CANCER", 215, 170},
 };
 
 TEST(TextTableTest, FixedEntriesAreExact)
@@ -324,10 +334,10 @@ TEST(ModuleBytesTest, HeaderHasTheShowsShape)
 {
     const uint8_t* m = assets::module_xm;
     EXPECT_EQ(std::memcmp(m, "Extended Module: ", 17), 0);
-    EXPECT_EQ(read_le(m + 64, 2), 19u);   // orders
-    EXPECT_EQ(read_le(m + 68, 2), 12u);   // channels
-    EXPECT_EQ(read_le(m + 70, 2), 17u);   // patterns
-    EXPECT_EQ(read_le(m + 72, 2), 27u);   // instruments
+    EXPECT_EQ(read_le(m + 64, 2), 19u);     // orders
+    EXPECT_EQ(read_le(m + 68, 2), 12u);     // channels
+    EXPECT_EQ(read_le(m + 70, 2), 17u);     // patterns
+    EXPECT_EQ(read_le(m + 72, 2), 27u);     // instruments
     EXPECT_EQ(read_le(m + 74, 2) & 1, 1u);  // linear frequency table
     EXPECT_EQ(read_le(m + 76, 2), 6u);
     EXPECT_EQ(read_le(m + 78, 2), 118u);
@@ -336,17 +346,19 @@ TEST(ModuleBytesTest, HeaderHasTheShowsShape)
 std::vector<uint8_t> slurp(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 TEST(AssetgenTest, TwoRunsWriteTheSameBytesAsTheLinkedData)
 {
     // Other builds on the same machine may run this test at the same time: a folder of our own.
-    const std::filesystem::path base =
-        std::filesystem::temp_directory_path() / ("quorbela_assetgen_test_" + std::to_string(getpid()));
+    const std::filesystem::path base = std::filesystem::temp_directory_path() /
+                                       ("quorbela_assetgen_test_" + std::to_string(getpid()));
     std::filesystem::remove_all(base);
     for (const char* run : {"a", "b"}) {
-        const std::string command = std::string("\"") + ASSETGEN_PATH + "\" \"" + (base / run).string() + "\"";
+        const std::string command =
+            std::string("\"") + ASSETGEN_PATH + "\" \"" + (base / run).string() + "\"";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
     int compared = 0;

@@ -30,7 +30,7 @@ struct RawInstrument {
 
 // The module walked independently of the loader: every pattern cell and instrument header.
 struct RawModule {
-    uint32_t end = 0;  // where the last block ends
+    uint32_t end = 0;                                           // where the last block ends
     std::vector<std::vector<std::array<uint8_t, 5>>> patterns;  // cells, row by row
     std::vector<RawInstrument> instruments;
     std::vector<uint8_t> orders;
@@ -71,7 +71,8 @@ RawModule walk(const uint8_t* m)
         const uint32_t size = le(m + at, 4), count = le(m + at + 27, 2);
         if (count > 0) ins.header = m + at;
         at += size;
-        for (uint32_t s = 0; s < count; ++s, at += 40) ins.samples.push_back({le(m + at, 4), m[at + 14]});
+        for (uint32_t s = 0; s < count; ++s, at += 40)
+            ins.samples.push_back({le(m + at, 4), m[at + 14]});
         for (const RawSample& s : ins.samples) at += s.length_bytes;
         r.instruments.push_back(ins);
     }
@@ -88,7 +89,8 @@ const RawModule& song()
 const std::array<uint8_t, 5>& cell(int order, int row, int channel)
 {
     const RawModule& r = song();
-    return r.patterns[r.orders[static_cast<size_t>(order)]][static_cast<size_t>(row * r.channels + channel)];
+    return r.patterns[r.orders[static_cast<size_t>(order)]]
+                     [static_cast<size_t>(row * r.channels + channel)];
 }
 
 TEST(ModuleTest, BlocksEndExactlyAtTheLastByte)
@@ -111,8 +113,8 @@ int32_t tracking_read(void* destination, int32_t length, uint32_t token)
 TEST(ModuleTest, LoaderReadsItToTheLastByteWithTheShowsShape)
 {
     player::mem_register(assets::module_xm, assets::MODULE_SIZE);
-    player::stream_set_callbacks(player::mem_open, player::mem_close, tracking_read, player::mem_seek,
-                                 player::mem_tell);
+    player::stream_set_callbacks(player::mem_open, player::mem_close, tracking_read,
+                                 player::mem_seek, player::mem_tell);
     furthest_read = 0;
     player::Song* s = player::song_load("quorbela.xm", nullptr);
     ASSERT_NE(s, nullptr);
@@ -142,7 +144,8 @@ TEST(ModuleTest, LoaderReadsItToTheLastByteWithTheShowsShape)
 TEST(ModuleTest, InstrumentsUseWhatThePlayerCanDo)
 {
     bool eight = false, sixteen = false, no_loop = false, forward = false, pingpong = false;
-    bool sustain = false, env_loop = false, panning_env = false, fadeout = false, vibrato = false, multi = false;
+    bool sustain = false, env_loop = false, panning_env = false, fadeout = false, vibrato = false,
+         multi = false;
     for (const RawInstrument& ins : song().instruments) {
         for (const RawSample& s : ins.samples) {
             (s.type & player::SAMPLE_TYPE_SIXTEEN_BIT ? sixteen : eight) = true;
@@ -177,7 +180,8 @@ TEST(ModuleTest, TheMultiSampleInstrumentIsPlayedAcrossItsSamples)
         std::set<uint8_t> reached;
         for (const auto& pattern : song().patterns)
             for (const auto& c : pattern)
-                if (c[1] == i + 1 && c[0] >= 1 && c[0] <= 96) reached.insert(ins.header[33 + c[0] - 1]);
+                if (c[1] == i + 1 && c[0] >= 1 && c[0] <= 96)
+                    reached.insert(ins.header[33 + c[0] - 1]);
         EXPECT_EQ(reached.size(), ins.samples.size()) << "instrument " << i + 1;
     }
 }
@@ -194,8 +198,10 @@ TEST(ModuleTest, PatternsUseEveryInstrumentChannelAndTheEffectSet)
             if (c[1]) instruments.insert(c[1]);
             if (c[2]) volume_kinds.insert(c[2] >> 4);
             if (c[3] == 0 && c[4]) effects.insert(0);
-            if (c[3] == 0xE) effects.insert(0xE0 | c[4] >> 4);
-            else if (c[3]) effects.insert(c[3]);
+            if (c[3] == 0xE)
+                effects.insert(0xE0 | c[4] >> 4);
+            else if (c[3])
+                effects.insert(c[3]);
         }
     EXPECT_EQ(instruments.size(), 27u);
     EXPECT_EQ(channels.size(), 12u);
@@ -203,7 +209,8 @@ TEST(ModuleTest, PatternsUseEveryInstrumentChannelAndTheEffectSet)
     // Arpeggio, portamentos, tone portamento, vibrato, volume slide, panning, sample offset,
     // set volume, pattern break, speed and tempo, global volume and its slide, key off,
     // panning slide, multi retrigger; then note cut, note delay, retrigger, pattern loop.
-    for (int fx : {0, 1, 2, 3, 4, 0xA, 8, 9, 0xC, 0xD, 0xF, 16, 17, 20, 25, 27, 0xEC, 0xED, 0xE9, 0xE6})
+    for (int fx :
+         {0, 1, 2, 3, 4, 0xA, 8, 9, 0xC, 0xD, 0xF, 16, 17, 20, 25, 27, 0xEC, 0xED, 0xE9, 0xE6})
         EXPECT_TRUE(effects.count(fx)) << "effect " << fx;
     // Set volume, volume slides down and up in the volume column.
     for (int kind : {1, 6, 7}) EXPECT_TRUE(volume_kinds.count(kind)) << "volume column " << kind;
@@ -212,13 +219,15 @@ TEST(ModuleTest, PatternsUseEveryInstrumentChannelAndTheEffectSet)
 int notes_on_row(int order, int row)
 {
     int n = 0;
-    for (int ch = 0; ch < 12; ++ch) n += cell(order, row, ch)[0] > 0 && cell(order, row, ch)[0] < 97;
+    for (int ch = 0; ch < 12; ++ch)
+        n += cell(order, row, ch)[0] > 0 && cell(order, row, ch)[0] < 97;
     return n;
 }
 
 TEST(ModuleTest, HitsFallWhereTheCrystalFlashesAndPulses)
 {
-    for (int row : {4, 20, 36, 44, 52, 55, 57, 60, 62, 63}) EXPECT_GE(notes_on_row(4, row), 2) << "order 4 row " << row;
+    for (int row : {4, 20, 36, 44, 52, 55, 57, 60, 62, 63})
+        EXPECT_GE(notes_on_row(4, row), 2) << "order 4 row " << row;
     for (int order : {5, 6, 7})
         for (int row : {0, 29, 32}) EXPECT_GE(notes_on_row(order, row), 3) << order << ":" << row;
 }
@@ -237,7 +246,9 @@ TEST(ModuleTest, SectionsChangeWithTheScenes)
 {
     // Each scene opens on a pattern of its own, not on a continuation of the one before.
     for (int order : {5, 7, 8, 9, 11, 14, 18})
-        EXPECT_NE(song().orders[static_cast<size_t>(order)], song().orders[static_cast<size_t>(order - 1)]) << order;
+        EXPECT_NE(song().orders[static_cast<size_t>(order)],
+                  song().orders[static_cast<size_t>(order - 1)])
+            << order;
 }
 
 }  // namespace

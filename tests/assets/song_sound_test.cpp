@@ -22,8 +22,8 @@ protected:
     static void SetUpTestSuite()
     {
         player::mem_register(assets::module_xm, assets::MODULE_SIZE);
-        player::stream_set_callbacks(player::mem_open, player::mem_close, player::mem_read, player::mem_seek,
-                                     player::mem_tell);
+        player::stream_set_callbacks(player::mem_open, player::mem_close, player::mem_read,
+                                     player::mem_seek, player::mem_tell);
         player::Song* song = player::song_load("quorbela.xm", nullptr);
         ASSERT_NE(song, nullptr);
         player::song_set_rules(song, player::Rules::SHOW);
@@ -80,7 +80,8 @@ TEST_F(SongSoundTest, LoudnessIsThatOfAFinishedTrack)
 TEST_F(SongSoundTest, HasARealStereoImage)
 {
     // The difference of the two sides carries a good share of the energy, not a trace.
-    const double side_to_mid = db(figures.sum_side, figures.frames) - db(figures.sum_mid, figures.frames);
+    const double side_to_mid =
+        db(figures.sum_side, figures.frames) - db(figures.sum_mid, figures.frames);
     EXPECT_GT(side_to_mid, -15.0);
 }
 

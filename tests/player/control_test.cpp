@@ -282,8 +282,8 @@ std::string first_events(const ListenCase& c, Rules rules, int count)
     xmwriter::Module module = test_support::song_module(c.orders, 4, 2);
     module.restart = static_cast<uint16_t>(c.restart);
     for (const auto& [order, row, effect, parameter] : c.effects) {
-        module.patterns[static_cast<size_t>(order)].at(row, 3, module.channels) =
-            {0, 0, 0, static_cast<uint8_t>(effect), static_cast<uint8_t>(parameter)};
+        module.patterns[static_cast<size_t>(order)].at(row, 3, module.channels) = {
+            0, 0, 0, static_cast<uint8_t>(effect), static_cast<uint8_t>(parameter)};
     }
     Song* song = test_support::load_module(xmwriter::write(module), rules);
     EXPECT_NE(song, nullptr);
@@ -325,13 +325,25 @@ constexpr uint8_t JUMP = 0x0B, BREAK = 0x0D, EXTENDED = 0x0E;
 INSTANTIATE_TEST_SUITE_P(
     Songs, SongListenerTest,
     testing::Values(
-        ListenCase{"RestartAfterTheLastOrder", {}, 2, 1,
+        ListenCase{"RestartAfterTheLastOrder",
+                   {},
+                   2,
+                   1,
                    "0:0@0 0:1@2 0:2@4 0:3@6 1:0@8 1:1@10 1:2@12 1:3@14 E 1:0@16 1:1@18 1:2@20 "},
-        ListenCase{"JumpBack", {{1, 1, JUMP, 0}}, 2, 0,
+        ListenCase{"JumpBack",
+                   {{1, 1, JUMP, 0}},
+                   2,
+                   0,
                    "0:0@0 0:1@2 0:2@4 0:3@6 1:0@8 1:1@10 E 0:0@12 0:1@14 0:2@16 0:3@18 1:0@20 "},
-        ListenCase{"BreakOnTheLastOrder", {{0, 2, BREAK, 0x01}}, 1, 0,
+        ListenCase{"BreakOnTheLastOrder",
+                   {{0, 2, BREAK, 0x01}},
+                   1,
+                   0,
                    "0:0@0 0:1@2 0:2@4 E 0:1@6 0:2@8 E 0:1@10 0:2@12 E 0:1@14 0:2@16 "},
-        ListenCase{"JumpForwardAndPatternLoop", {{0, 0, JUMP, 2}, {2, 0, EXTENDED, 0x60}, {2, 1, EXTENDED, 0x61}}, 3, 0,
+        ListenCase{"JumpForwardAndPatternLoop",
+                   {{0, 0, JUMP, 2}, {2, 0, EXTENDED, 0x60}, {2, 1, EXTENDED, 0x61}},
+                   3,
+                   0,
                    "0:0@0 2:0@2 2:1@4 2:0@6 2:1@8 2:2@10 2:3@12 E 0:0@14 2:0@16 2:1@18 2:0@20 "}),
     [](const testing::TestParamInfo<ListenCase>& param) { return std::string(param.param.name); });
 
@@ -367,8 +379,8 @@ TEST(SongCells, ReadThePatternAtAnOrderAndNothingOutsideIt)
     EXPECT_EQ(cell.volume, 0x30);
     EXPECT_EQ(cell.effect, 0x0C);
     EXPECT_EQ(cell.parameter, 0x20);
-    for (const auto& [pattern, row, channel] :
-         std::vector<std::array<int32_t, 3>>{{1, 4, 0}, {1, -1, 0}, {1, 0, module.channels}, {7, 0, 0}}) {
+    for (const auto& [pattern, row, channel] : std::vector<std::array<int32_t, 3>>{
+             {1, 4, 0}, {1, -1, 0}, {1, 0, module.channels}, {7, 0, 0}}) {
         EXPECT_FALSE(song_cell(song, pattern, row, channel, &cell));
         EXPECT_EQ(cell.note, 0);
     }

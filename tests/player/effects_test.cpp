@@ -25,7 +25,8 @@ TEST_P(EffectTraceTest, MatchesGolden)
 }
 
 // One channel at the given speed playing `rows`.
-xmwriter::Module single(int speed, std::vector<std::string> rows, uint16_t flags = player::FLAG_LINEAR)
+xmwriter::Module single(int speed, std::vector<std::string> rows,
+                        uint16_t flags = player::FLAG_LINEAR)
 {
     xmwriter::Module m = module(1, {pattern(1, rows)}, {0});
     m.speed = static_cast<uint16_t>(speed);
@@ -69,14 +70,15 @@ const TraceCase TRACES[] = {
      28},
     // 037 cycles 0, +3, +7 semitones by tick; 000 is no arpeggio.
     {"arpeggio",
-     [] { return single(6, {"C-4 01 .. 037", "--- .. .. 000"}); },
+     [] {
+         return single(6, {"C-4 01 .. 037", "--- .. .. 000"});
+     },
      12},
     // Amiga table: the offsets are period differences with the sample's finetune; E58 changes
     // the sample's finetune, heard at once by the arpeggio and by the next note.
     {"arpeggio_amiga",
      [] {
-         return single(3, {"C-4 01 .. 037", "--- .. .. E58", "--- .. .. 037", "C-4 .. .. ..."},
-                       0);
+         return single(3, {"C-4 01 .. 037", "--- .. .. E58", "--- .. .. 037", "C-4 .. .. ..."}, 0);
      },
      12},
     // 9xx starts at xx * 256 frames of the 1000-frame sample, or without a note leaves the
@@ -108,20 +110,20 @@ const TraceCase TRACES[] = {
     // a tremor mutes it for the whole row.
     {"global_volume_panning_tremor",
      [] {
-         xmwriter::Module m = module(
-             3, {pattern(3, {"C-4 01 .. ...|C-4 01 .. ...|C-4 01 .. ...",
-                             "--- .. .. ...|--- .. .. G20|--- .. .. ...",
-                             "--- .. .. H02|--- .. .. ...|--- .. .. ...",
-                             "--- .. .. H00|--- .. .. G50|--- .. .. ...",
-                             "--- .. .. H20|--- .. .. ...|--- .. .. ...",
-                             "--- .. .. ...|--- .. .. ...|--- .. .. ...",
-                             "--- .. .. 840|--- .. .. E8C|--- .. .. T12",
-                             "--- .. .. P0F|--- .. .. PF0|--- .. .. T00",
-                             "--- .. .. P00|--- .. .. P00|--- .. .. ...",
-                             "--- .. .. P00|--- .. .. P00|--- .. .. ...",
-                             "--- .. .. T00|--- .. .. ...|--- .. .. ...",
-                             "--- .. .. ...|--- .. .. ...|--- .. .. ..."})},
-             {0});
+         xmwriter::Module m = module(3,
+                                     {pattern(3, {"C-4 01 .. ...|C-4 01 .. ...|C-4 01 .. ...",
+                                                  "--- .. .. ...|--- .. .. G20|--- .. .. ...",
+                                                  "--- .. .. H02|--- .. .. ...|--- .. .. ...",
+                                                  "--- .. .. H00|--- .. .. G50|--- .. .. ...",
+                                                  "--- .. .. H20|--- .. .. ...|--- .. .. ...",
+                                                  "--- .. .. ...|--- .. .. ...|--- .. .. ...",
+                                                  "--- .. .. 840|--- .. .. E8C|--- .. .. T12",
+                                                  "--- .. .. P0F|--- .. .. PF0|--- .. .. T00",
+                                                  "--- .. .. P00|--- .. .. P00|--- .. .. ...",
+                                                  "--- .. .. P00|--- .. .. P00|--- .. .. ...",
+                                                  "--- .. .. T00|--- .. .. ...|--- .. .. ...",
+                                                  "--- .. .. ...|--- .. .. ...|--- .. .. ..."})},
+                                     {0});
          m.speed = 3;
          return m;
      },
@@ -189,7 +191,8 @@ TEST(MultiRetriggerTest, OnlyOnMultiplesOfTheInterval)
     for (int32_t tick = 1; tick <= 6; ++tick) {
         song.tick = tick;
         channel.update = 0;
-        player::effect_tick(&song, &channel, cell, &player::empty_instrument, &player::empty_sample);
+        player::effect_tick(&song, &channel, cell, &player::empty_instrument,
+                            &player::empty_sample);
         EXPECT_EQ((channel.update & player::UPDATE_TRIGGER) != 0, tick % 3 == 0) << tick;
     }
     EXPECT_EQ(channel.volume, 28);

@@ -58,9 +58,15 @@ std::vector<int32_t> run_ticks(const Ft2Case& c, player::Rules rules)
         song->tick_handler(song);
         const player::Channel& channel = song->channels[0];
         switch (c.field) {
-        case Field::PERIOD: seen.push_back(channel.final_period); break;
-        case Field::VOLUME: seen.push_back(channel.out_volume); break;
-        case Field::PLAYED: seen.push_back(voice->direction == player::DIRECTION_FORWARD); break;
+        case Field::PERIOD:
+            seen.push_back(channel.final_period);
+            break;
+        case Field::VOLUME:
+            seen.push_back(channel.out_volume);
+            break;
+        case Field::PLAYED:
+            seen.push_back(voice->direction == player::DIRECTION_FORWARD);
+            break;
         }
     }
     player::song_free(song);
@@ -72,54 +78,100 @@ constexpr int32_t C4 = 4608;  // linear period of C-4 without finetune; 64 a sem
 
 const Ft2Case CASES[] = {
     // The arpeggio counts FT2's tick counter down from the speed: base, y, x, base, y, x.
-    {"ArpeggioRunsBaseYX", {"C-4 01 .. 037", "--- .. .. ..."}, 6, Field::PERIOD,
+    {"ArpeggioRunsBaseYX",
+     {"C-4 01 .. 037", "--- .. .. ..."},
+     6,
+     Field::PERIOD,
      {C4, C4 - 7 * 64, C4 - 3 * 64, C4, C4 - 7 * 64, C4 - 3 * 64, C4}},
     // Above speed 16 the counter reads past FT2's table into the sine bytes: 17 gives y, 16
     // the base note, then the table's own order again.
-    {"ArpeggioAboveSpeedSixteenReadsPastTheTable", {"C-4 01 .. 037"}, 18, Field::PERIOD,
+    {"ArpeggioAboveSpeedSixteenReadsPastTheTable",
+     {"C-4 01 .. 037"},
+     18,
+     Field::PERIOD,
      {C4, C4 - 7 * 64, C4, C4, C4 - 7 * 64, C4 - 3 * 64}},
     // 7xy: nothing on tick 0, then the sine by position 0, 16, 32 (depth 4: 0, 6, 11); the
     // level stays after the row.
-    {"TremoloStepsAndLeavesItsLevel", {"C-4 01 30 744", "--- .. .. ..."}, 4, Field::VOLUME,
+    {"TremoloStepsAndLeavesItsLevel",
+     {"C-4 01 30 744", "--- .. .. ..."},
+     4,
+     Field::VOLUME,
      {32, 32, 38, 43, 43, 43}},
     // T21: later ticks only, three on, two off, and a muted end stays muted.
-    {"TremorCountsLaterTicksAndStaysMuted", {"C-4 01 .. T21", "--- .. .. ..."}, 6, Field::VOLUME,
+    {"TremorCountsLaterTicksAndStaysMuted",
+     {"C-4 01 .. T21", "--- .. .. ..."},
+     6,
+     Field::VOLUME,
      {64, 64, 64, 64, 0, 0, 0, 0}},
     // EC0 cuts on tick 0; the show's engine would wait for a tick 0 that never comes again.
     {"NoteCutZeroCutsAtOnce", {"C-4 01 .. EC0"}, 3, Field::VOLUME, {0, 0, 0}},
     // ED0 is an ordinary row: the note sounds on tick 0.
     {"NoteDelayZeroPlaysOnTickZero", {"C-4 01 .. ED0"}, 3, Field::PLAYED, {1, 0, 0}},
     // EDy with y at or past the speed never fires: the note is lost.
-    {"NoteDelayPastTheRowIsLost", {"C-4 01 .. ED5", "--- .. .. ..."}, 3, Field::PLAYED, {0, 0, 0, 0, 0, 0}},
+    {"NoteDelayPastTheRowIsLost",
+     {"C-4 01 .. ED5", "--- .. .. ..."},
+     3,
+     Field::PLAYED,
+     {0, 0, 0, 0, 0, 0}},
     // K02 keys off on tick 2; without a volume envelope that is volume 0, until a volume
     // command brings the note back.
-    {"KeyOffOnItsTickAndBroughtBack", {"C-4 01 .. K02", "--- .. 28 ..."}, 4, Field::VOLUME,
+    {"KeyOffOnItsTickAndBroughtBack",
+     {"C-4 01 .. K02", "--- .. 28 ..."},
+     4,
+     Field::VOLUME,
      {64, 64, 0, 0, 24, 24}},
     // E1y and E2y each remember their own step (4 period units a step).
-    {"FinePortaMemories", {"C-4 01 .. E12", "--- .. .. E24", "--- .. .. E10", "--- .. .. E20"}, 1,
-     Field::PERIOD, {C4 - 8, C4 + 8, C4, C4 + 16}},
+    {"FinePortaMemories",
+     {"C-4 01 .. E12", "--- .. .. E24", "--- .. .. E10", "--- .. .. E20"},
+     1,
+     Field::PERIOD,
+     {C4 - 8, C4 + 8, C4, C4 + 16}},
     // EAy and EBy too.
-    {"FineVolumeSlideMemories", {"C-4 01 30 EA4", "--- .. .. EB2", "--- .. .. EA0", "--- .. .. EB0"}, 1,
-     Field::VOLUME, {36, 34, 38, 36}},
+    {"FineVolumeSlideMemories",
+     {"C-4 01 30 EA4", "--- .. .. EB2", "--- .. .. EA0", "--- .. .. EB0"},
+     1,
+     Field::VOLUME,
+     {36, 34, 38, 36}},
     // E5F gives this note finetune +112, in FT2's 1/16-semitone steps: 4 units lower.
-    {"SetFinetuneActsOnTheRowsNote", {"C-4 01 .. E5F", "C-4 01 .. ..."}, 1, Field::PERIOD,
+    {"SetFinetuneActsOnTheRowsNote",
+     {"C-4 01 .. E5F", "C-4 01 .. ..."},
+     1,
+     Field::PERIOD,
      {C4 - 56, C4}},
     // A volume-column slide works on the ticks after the first: three steps at speed 4.
-    {"VolumeColumnSlideSkipsTickZero", {"C-4 01 30 ...", "--- .. 62 ..."}, 4, Field::VOLUME,
+    {"VolumeColumnSlideSkipsTickZero",
+     {"C-4 01 30 ...", "--- .. 62 ..."},
+     4,
+     Field::VOLUME,
      {32, 32, 32, 32, 32, 30, 28, 26}},
     // A note the relative note moves past B-9 is ignored: the old one sounds on.
-    {"NoteMovedOutOfRangeIsIgnored", {"C-4 01 .. ...", "B-7 01 .. ..."}, 1, Field::PERIOD,
-     {C4 - 40 * 64, C4 - 40 * 64}, 40},
+    {"NoteMovedOutOfRangeIsIgnored",
+     {"C-4 01 .. ...", "B-7 01 .. ..."},
+     1,
+     Field::PERIOD,
+     {C4 - 40 * 64, C4 - 40 * 64},
+     40},
     // A relative note of 100 counts as 71: C-3 sounds as B-8 rather than being out of range.
     {"RelativeNoteStopsAtSeventyOne", {"C-3 01 .. ..."}, 1, Field::PERIOD, {C4 - 59 * 64}, 100},
     // Glissando: the portamento sounds whole semitones, rounded to the nearest, while the
     // period itself slides 12 units a tick: 12 and 24 below round back, 36 below goes on.
-    {"GlissandoSoundsSemitones", {"C-4 01 .. E31", "D-4 .. .. 303"}, 4, Field::PERIOD,
+    {"GlissandoSoundsSemitones",
+     {"C-4 01 .. E31", "D-4 .. .. 303"},
+     4,
+     Field::PERIOD,
      {C4, C4, C4, C4, C4, C4, C4, C4 - 64}},
     // An instrument number without a note restores the playing sample's defaults (64), not
     // those of the instrument named (40), and does not restart the voice.
-    {"InstrumentWithoutNoteKeepsTheSample", {"C-4 01 20 ...", "--- 02 .. ..."}, 1, Field::VOLUME, {16, 64}},
-    {"InstrumentWithoutNoteDoesNotRetrigger", {"C-4 01 20 ...", "--- 02 .. ..."}, 1, Field::PLAYED, {1, 0}},
+    {"InstrumentWithoutNoteKeepsTheSample",
+     {"C-4 01 20 ...", "--- 02 .. ..."},
+     1,
+     Field::VOLUME,
+     {16, 64}},
+    {"InstrumentWithoutNoteDoesNotRetrigger",
+     {"C-4 01 20 ...", "--- 02 .. ..."},
+     1,
+     Field::PLAYED,
+     {1, 0}},
 };
 
 class Ft2RulesTest : public testing::TestWithParam<Ft2Case> {};
@@ -131,7 +183,9 @@ TEST_P(Ft2RulesTest, ChannelFollowsFt2)
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, Ft2RulesTest, testing::ValuesIn(CASES),
-                         [](const testing::TestParamInfo<Ft2Case>& point) { return std::string(point.param.name); });
+                         [](const testing::TestParamInfo<Ft2Case>& point) {
+                             return std::string(point.param.name);
+                         });
 
 // F00 holds FT2 on its row for ever: the song has ended there.
 TEST(Ft2RulesSong, SpeedZeroEndsTheSong)
@@ -211,10 +265,11 @@ TEST(Ft2RulesSong, StrayNoteByteIsNoNote)
 // FT2 keeps the row its pattern loop jumped to, and the next pattern starts there.
 TEST(Ft2RulesSong, PatternAfterALoopStartsAtTheLoopRow)
 {
-    xmwriter::Module m = module(1,
-                                {pattern(1, {"C-4 01 .. ...", "--- .. .. E60", "--- .. .. E61", "--- .. .. ..."}),
-                                 pattern(1, {"--- .. .. ...", "--- .. .. ...", "--- .. .. ..."})},
-                                {0, 1});
+    xmwriter::Module m =
+        module(1,
+               {pattern(1, {"C-4 01 .. ...", "--- .. .. E60", "--- .. .. E61", "--- .. .. ..."}),
+                pattern(1, {"--- .. .. ...", "--- .. .. ...", "--- .. .. ..."})},
+               {0, 1});
     m.speed = 1;
     const std::string loop = "0:0 0:1 0:2 0:1 0:2 0:3 ";
     for (const auto& [rules, want] : {std::pair{player::Rules::FT2, loop + "1:1 1:2"},

@@ -71,16 +71,20 @@ std::vector<uint8_t> read_bytes(const std::string& path)
 
 // The trace's units from our channel: the period as the peer scales it (428 at the linear
 // period of C-4, times 4096), the volume on 0..1024, the panning centred on 0.
-TraceLine our_line(const player::Song* song, const player::Channel& channel, const player::Voice& voice)
+TraceLine our_line(const player::Song* song, const player::Channel& channel,
+                   const player::Voice& voice)
 {
     TraceLine line{};
     const bool linear = (song->flags & player::FLAG_LINEAR) != 0;
-    const int32_t period = player::ft2(song) ? channel.final_period : channel.period + channel.period_offset;
+    const int32_t period =
+        player::ft2(song) ? channel.final_period : channel.period + channel.period_offset;
     line.period = linear ? 428.0 * std::exp2((period - 4608) / 768.0) * 4096.0 : period * 1024.0;
     line.note = channel.real_note + 12;
     line.instrument = player::ft2(song) ? channel.heard_instrument : channel.instrument;
-    const int32_t heard = player::ft2(song) ? channel.out_volume : channel.volume + channel.volume_offset;
-    const int64_t product = static_cast<int64_t>(heard) * channel.venv_value * channel.fadeout * song->global_volume;
+    const int32_t heard =
+        player::ft2(song) ? channel.out_volume : channel.volume + channel.volume_offset;
+    const int64_t product =
+        static_cast<int64_t>(heard) * channel.venv_value * channel.fadeout * song->global_volume;
     line.volume = static_cast<int>(product >> 24);
     line.pan = (player::ft2(song) ? player::ft2_final_panning(&channel)
                                   : channel.panning + (128 - std::abs(channel.panning - 128)) / 32 *
@@ -155,7 +159,7 @@ Comparison compare_module(const std::string& folder, const std::string& name, Ru
             ours[c] = our_line(song, song->channels[c], voice);
         }
         const TraceTick& want = trace[next];
-        const bool aligned = want.row == row && want.frame == frame && 
+        const bool aligned = want.row == row && want.frame == frame &&
                              (std::abs(want.time - static_cast<int>(time_ms)) <= 2 ||
                               std::abs(want.time - static_cast<int>(order_time_ms)) <= 2);
         if (aligned) ++next;
@@ -166,7 +170,8 @@ Comparison compare_module(const std::string& folder, const std::string& name, Ru
             const auto expected = wanted.find(c);
             const std::string at = std::string(where) + " channel " + std::to_string(c);
             if ((got == ours.end()) != (expected == wanted.end())) {
-                result.differ("sounding", at + (got == ours.end() ? ": silent, trace sounds" : ": sounds, trace silent"));
+                result.differ("sounding", at + (got == ours.end() ? ": silent, trace sounds"
+                                                                  : ": sounds, trace silent"));
                 continue;
             }
             if (got == ours.end()) continue;
@@ -177,21 +182,26 @@ Comparison compare_module(const std::string& folder, const std::string& name, Ru
                 text << at << ": " << x << " want " << y;
                 return text.str();
             };
-            if (std::abs(a.period - b.period) > 0.003 * b.period + 1) result.differ("period", show(a.period, b.period));
+            if (std::abs(a.period - b.period) > 0.003 * b.period + 1)
+                result.differ("period", show(a.period, b.period));
             if (a.note != b.note) result.differ("note", show(a.note, b.note));
-            if (a.instrument != b.instrument) result.differ("instrument", show(a.instrument, b.instrument));
-            if (std::abs(a.volume - b.volume) > 16) result.differ("volume", show(a.volume, b.volume));
+            if (a.instrument != b.instrument)
+                result.differ("instrument", show(a.instrument, b.instrument));
+            if (std::abs(a.volume - b.volume) > 16)
+                result.differ("volume", show(a.volume, b.volume));
             if (std::abs(a.pan - b.pan) > 4) result.differ("pan", show(a.pan, b.pan));
             const bool started = pool[c].direction == player::DIRECTION_FORWARD;
-            if (started && std::abs(a.position - b.position) > 1) result.differ("position", show(a.position, b.position));
+            if (started && std::abs(a.position - b.position) > 1)
+                result.differ("position", show(a.position, b.position));
         }
         const int32_t frames = song->samples_per_tick;
         mix.assign(static_cast<size_t>(frames) * 2, 0.0f);
         player::mix_voices(mix.data(), player::active_voices(), frames);
     }
     if (next < trace.size()) {
-        result.differ("rows", "trace tick " + std::to_string(next) + " (row " + std::to_string(trace[next].row) +
-                                  " frame " + std::to_string(trace[next].frame) + ") never reached");
+        result.differ("rows", "trace tick " + std::to_string(next) + " (row " +
+                                  std::to_string(trace[next].row) + " frame " +
+                                  std::to_string(trace[next].frame) + ") never reached");
     }
     player::song_free(song);
     player::voice_pool_destroy();
@@ -204,7 +214,8 @@ std::vector<std::string> trace_modules()
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(FT2_TRACE_DIR, error)) {
         if (entry.path().extension() != ".data") continue;
-        if (!std::filesystem::exists(std::filesystem::path(entry.path()).replace_extension(".xm"))) continue;
+        if (!std::filesystem::exists(std::filesystem::path(entry.path()).replace_extension(".xm")))
+            continue;
         names.push_back(entry.path().stem().string());
     }
     std::sort(names.begin(), names.end());
@@ -217,7 +228,8 @@ TEST(Ft2TraceTest, EveryModuleAgreesUnderFt2Rules)
     if (names.empty()) GTEST_SKIP() << "no FT2 reference traces in " << FT2_TRACE_DIR;
     for (const std::string& name : names) {
         const Comparison result = compare_module(FT2_TRACE_DIR, name, Rules::FT2);
-        EXPECT_TRUE(result.columns.empty()) << name << " differs in " << joined(result.columns) << result.describe();
+        EXPECT_TRUE(result.columns.empty())
+            << name << " differs in " << joined(result.columns) << result.describe();
     }
 }
 
@@ -263,7 +275,8 @@ TEST(Ft2TraceTest, ShowRulesDifferWhereListed)
     if (names.empty()) GTEST_SKIP() << "no FT2 reference traces in " << FT2_TRACE_DIR;
     for (const std::string& name : names) {
         const Comparison result = compare_module(FT2_TRACE_DIR, name, Rules::SHOW);
-        if (std::getenv("FT2_TRACE_TABLE") != nullptr) std::printf("    {\"%s\", \"%s\"},\n", name.c_str(), joined(result.columns).c_str());
+        if (std::getenv("FT2_TRACE_TABLE") != nullptr)
+            std::printf("    {\"%s\", \"%s\"},\n", name.c_str(), joined(result.columns).c_str());
         const auto listed = SHOW_DIFFERENCES.find(name);
         EXPECT_EQ(joined(result.columns), listed != SHOW_DIFFERENCES.end() ? listed->second : "")
             << name << " under the show's rules" << result.describe();

@@ -185,7 +185,8 @@ TEST_F(MixerTest, PingPongTurnsAtBothEnds)
 
 // Per-frame model of the resampler without ramps: the whole result must match it bit for bit,
 // however the mixer divides its work into segments and calls.
-std::vector<float> reference(const TestSample& s, uint64_t p, uint64_t step, int32_t frames, float gain)
+std::vector<float> reference(const TestSample& s, uint64_t p, uint64_t step, int32_t frames,
+                             float gain)
 {
     std::vector<float> out(2 * static_cast<size_t>(frames), 0.0f);
     const uint64_t begin = uint64_t{s.sample.loop_start} << 32;
@@ -305,7 +306,8 @@ TEST_F(MixerTest, ChangeDuringARampStartsAFreshRampFromTheCurrentGain)
     mix(1);
     EXPECT_EQ(v.ramp_frames, 127);
     EXPECT_EQ(v.ramp_target_left, 0);
-    EXPECT_FLOAT_EQ(v.ramp_step_left, -static_cast<float>(reached) * 0.003921568859f * (1.0f / 128));
+    EXPECT_FLOAT_EQ(v.ramp_step_left,
+                    -static_cast<float>(reached) * 0.003921568859f * (1.0f / 128));
 }
 
 struct SplitCase {
@@ -406,11 +408,11 @@ TEST_F(MixerTest, MixStylesTurnVolumeAndPanningIntoGains)
         uint8_t left, right;
     };
     const Case cases[] = {
-        {MixStyle::SHOW, 127, 128, 63, 63},  {MixStyle::SHOW, 127, 0, 127, 0},
-        {MixStyle::SHOW, 255, 255, 0, 255},  {MixStyle::FT2, 127, 128, 180, 180},
-        {MixStyle::FT2, 127, 0, 255, 0},     {MixStyle::FT2, 127, 255, 16, 255},
-        {MixStyle::FT2, 64, 128, 91, 91},    {MixStyle::FT2, 255, 0, 255, 0},
-        {MixStyle::FT2, 0, 64, 0, 0},        {MixStyle::FT2, 127, 64, 221, 128},
+        {MixStyle::SHOW, 127, 128, 63, 63}, {MixStyle::SHOW, 127, 0, 127, 0},
+        {MixStyle::SHOW, 255, 255, 0, 255}, {MixStyle::FT2, 127, 128, 180, 180},
+        {MixStyle::FT2, 127, 0, 255, 0},    {MixStyle::FT2, 127, 255, 16, 255},
+        {MixStyle::FT2, 64, 128, 91, 91},   {MixStyle::FT2, 255, 0, 255, 0},
+        {MixStyle::FT2, 0, 64, 0, 0},       {MixStyle::FT2, 127, 64, 221, 128},
     };
     for (const Case& c : cases) {
         Voice& v = voice(3);
@@ -490,40 +492,44 @@ TEST_F(MixerTest, Ft2FadeOutStopsWithItsVoice)
 TEST_F(MixerTest, Ft2UnrolledLoopPlaysLikeTheSample)
 {
     for (const uint8_t kind : {LOOP_FORWARD, LOOP_PINGPONG})
-    for (const uint64_t step : {ONE / 3 + 5, ONE + ONE / 7, 5 * ONE + 12345, 40 * ONE + 1}) {
-        // A step past a ping-pong loop's length the sample itself can only clamp.
-        if (kind == LOOP_PINGPONG && step > 7 * ONE) continue;
-        SCOPED_TRACE(testing::Message() << int{kind} << " " << step);
-        TestSample unrolled(sawtooth(40), kind, 19, 7);
-        TestSample plain(sawtooth(40), kind, 19, 7);
-        sample_unroll_loop(&unrolled.sample);
-        ASSERT_NE(unrolled.sample.unrolled, nullptr);
-        EXPECT_EQ(unrolled.sample.unrolled_length % (kind == LOOP_FORWARD ? 7 : 14), 0u);
-        EXPECT_GE(unrolled.sample.unrolled_length, UNROLLED_FRAMES);
-        std::vector<float> outs[2];
-        std::vector<uint64_t> places[2];
-        for (int pass = 0; pass < 2; ++pass) {
-            Voice& v = start(pass == 0 ? &unrolled.sample : &plain.sample, 3 * ONE + 99, step, 0);
-            v.mix_style = MixStyle::FT2;
-            v.gain_left = 255;
-            v.gain_right = 40;
-            for (int call = 0; call < 30; ++call) {
-                if (call == 10) v.gain_right = 200;  // a ramp across loop ends
-                const std::vector<float> out = mix(97);
-                outs[pass].insert(outs[pass].end(), out.begin(), out.end());
-                places[pass].push_back(position(v) >> 20 | uint64_t{v.direction == DIRECTION_BACKWARD} << 63);
+        for (const uint64_t step : {ONE / 3 + 5, ONE + ONE / 7, 5 * ONE + 12345, 40 * ONE + 1}) {
+            // A step past a ping-pong loop's length the sample itself can only clamp.
+            if (kind == LOOP_PINGPONG && step > 7 * ONE) continue;
+            SCOPED_TRACE(testing::Message() << int{kind} << " " << step);
+            TestSample unrolled(sawtooth(40), kind, 19, 7);
+            TestSample plain(sawtooth(40), kind, 19, 7);
+            sample_unroll_loop(&unrolled.sample);
+            ASSERT_NE(unrolled.sample.unrolled, nullptr);
+            EXPECT_EQ(unrolled.sample.unrolled_length % (kind == LOOP_FORWARD ? 7 : 14), 0u);
+            EXPECT_GE(unrolled.sample.unrolled_length, UNROLLED_FRAMES);
+            std::vector<float> outs[2];
+            std::vector<uint64_t> places[2];
+            for (int pass = 0; pass < 2; ++pass) {
+                Voice& v =
+                    start(pass == 0 ? &unrolled.sample : &plain.sample, 3 * ONE + 99, step, 0);
+                v.mix_style = MixStyle::FT2;
+                v.gain_left = 255;
+                v.gain_right = 40;
+                for (int call = 0; call < 30; ++call) {
+                    if (call == 10) v.gain_right = 200;  // a ramp across loop ends
+                    const std::vector<float> out = mix(97);
+                    outs[pass].insert(outs[pass].end(), out.begin(), out.end());
+                    places[pass].push_back(position(v) >> 20 |
+                                           uint64_t{v.direction == DIRECTION_BACKWARD} << 63);
+                }
             }
+            ASSERT_EQ(outs[0].size(), outs[1].size());
+            for (size_t k = 0; k < outs[0].size(); ++k)
+                ASSERT_NEAR(outs[0][k], outs[1][k], 0.05f) << k;
+            for (size_t k = 0; k < places[0].size(); ++k) {
+                // Equal to 2^-12 frame: the way back is mirrored about the loop end itself.
+                ASSERT_NEAR(static_cast<double>(places[0][k] & ~(uint64_t{1} << 63)),
+                            static_cast<double>(places[1][k] & ~(uint64_t{1} << 63)), 1.0)
+                    << k;
+                ASSERT_EQ(places[0][k] >> 63, places[1][k] >> 63) << k;
+            }
+            delete[] unrolled.sample.unrolled;
         }
-        ASSERT_EQ(outs[0].size(), outs[1].size());
-        for (size_t k = 0; k < outs[0].size(); ++k) ASSERT_NEAR(outs[0][k], outs[1][k], 0.05f) << k;
-        for (size_t k = 0; k < places[0].size(); ++k) {
-            // Equal to 2^-12 frame: the way back is mirrored about the loop end itself.
-            ASSERT_NEAR(static_cast<double>(places[0][k] & ~(uint64_t{1} << 63)),
-                        static_cast<double>(places[1][k] & ~(uint64_t{1} << 63)), 1.0) << k;
-            ASSERT_EQ(places[0][k] >> 63, places[1][k] >> 63) << k;
-        }
-        delete[] unrolled.sample.unrolled;
-    }
 }
 
 // Only cycles shorter than UNROLLED_FRAMES are copied; a ping-pong loop of 2^31 + 4 frames
@@ -535,9 +541,12 @@ TEST(MixerUnrollTest, CopiesOnlyShortLoopCycles)
         uint32_t loop_length;
         bool copied;
     };
-    const Case cases[] = {{LOOP_FORWARD, 4095, true},     {LOOP_FORWARD, 4096, false},
-                          {LOOP_PINGPONG, 2047, true},    {LOOP_PINGPONG, 2048, false},
-                          {LOOP_PINGPONG, 0x80000004u, false}, {LOOP_NONE, 16, false},
+    const Case cases[] = {{LOOP_FORWARD, 4095, true},
+                          {LOOP_FORWARD, 4096, false},
+                          {LOOP_PINGPONG, 2047, true},
+                          {LOOP_PINGPONG, 2048, false},
+                          {LOOP_PINGPONG, 0x80000004u, false},
+                          {LOOP_NONE, 16, false},
                           {LOOP_FORWARD, 0, false}};
     std::vector<int16_t> data(4096 + 8, 1);
     for (const Case& c : cases) {
@@ -554,7 +563,8 @@ TEST(MixerUnrollTest, CopiesOnlyShortLoopCycles)
 
 TEST(MixerPcmTest, RoundsTiesToEvenAndClamps)
 {
-    const float in[] = {40000.0f, -40000.0f, 2.5f, 3.5f, -2.5f, 0.5f, 1.49f, -32768.4f, 32766.6f, NAN};
+    const float in[] = {40000.0f, -40000.0f, 2.5f,      3.5f,     -2.5f,
+                        0.5f,     1.49f,     -32768.4f, 32766.6f, NAN};
     int16_t out[10];
     std::memset(out, 0x55, sizeof out);
     player::mix_to_pcm16(out, in, 5);
@@ -572,16 +582,18 @@ TEST(MixerPcmTest, SameResultAtEveryPositionInAChunk)
         float in;
         int16_t out;
     };
-    const Case cases[] = {{INFINITY, 32767},  {-INFINITY, -32768}, {NAN, 0},      {32767.5f, 32767},
-                          {-32768.5f, -32768}, {1e10f, 32767},     {-1e10f, -32768}, {1.5f, 2},
-                          {-0.5f, 0},          {-1.5f, -2},        {0.49f, 0},    {-7.51f, -8}};
+    const Case cases[] = {{INFINITY, 32767}, {-INFINITY, -32768}, {NAN, 0},
+                          {32767.5f, 32767}, {-32768.5f, -32768}, {1e10f, 32767},
+                          {-1e10f, -32768},  {1.5f, 2},           {-0.5f, 0},
+                          {-1.5f, -2},       {0.49f, 0},          {-7.51f, -8}};
     for (const Case& c : cases) {
         for (int at = 0; at < 22; ++at) {
             float in[22] = {};
             in[at] = c.in;
             int16_t out[22];
             player::mix_to_pcm16(out, in, 11);
-            for (int k = 0; k < 22; ++k) ASSERT_EQ(out[k], k == at ? c.out : 0) << c.in << " at " << at;
+            for (int k = 0; k < 22; ++k)
+                ASSERT_EQ(out[k], k == at ? c.out : 0) << c.in << " at " << at;
         }
     }
 }

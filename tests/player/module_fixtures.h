@@ -34,7 +34,8 @@ inline void put_u32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
 inline uint32_t get_u32(const std::vector<uint8_t>& bytes, size_t at)
 {
     return static_cast<uint32_t>(bytes[at]) | (static_cast<uint32_t>(bytes[at + 1]) << 8) |
-           (static_cast<uint32_t>(bytes[at + 2]) << 16) | (static_cast<uint32_t>(bytes[at + 3]) << 24);
+           (static_cast<uint32_t>(bytes[at + 2]) << 16) |
+           (static_cast<uint32_t>(bytes[at + 3]) << 24);
 }
 
 inline std::vector<int16_t> ramp_frames(size_t count, int step, bool sixteen_bit)
@@ -48,8 +49,8 @@ inline std::vector<int16_t> ramp_frames(size_t count, int step, bool sixteen_bit
     return frames;
 }
 
-inline xmwriter::Sample make_sample(size_t frames, bool sixteen_bit, uint8_t loop, uint32_t loop_start,
-                                    uint32_t loop_length)
+inline xmwriter::Sample make_sample(size_t frames, bool sixteen_bit, uint8_t loop,
+                                    uint32_t loop_start, uint32_t loop_length)
 {
     xmwriter::Sample s;
     s.frames = ramp_frames(frames, 3, sixteen_bit);

@@ -39,7 +39,8 @@ inline xmwriter::Module song_module(int orders, int rows, int speed, int channel
         xmwriter::Pattern pattern;
         pattern.rows = rows;
         for (int row = 0; row < rows; ++row) {
-            if (row % 4 == 0) pattern.at(row, 0, channels) = {static_cast<uint8_t>(49 + order), 1, 0, 0, 0};
+            if (row % 4 == 0)
+                pattern.at(row, 0, channels) = {static_cast<uint8_t>(49 + order), 1, 0, 0, 0};
             pattern.at(row, 1, channels) = {static_cast<uint8_t>(37 + row % 12), 1, 0x30, 0, 0};
         }
         module.patterns.push_back(pattern);

@@ -276,7 +276,8 @@ TEST_F(OutputTest, TheThreadFillsTheSameSamplesAsOfflineRendering)
     }
     const auto lap = static_cast<std::ptrdiff_t>(sound_ring_frames()) * 2;
     EXPECT_TRUE(std::all_of(heard.begin(), heard.begin() + lap, [](int16_t s) { return s == 0; }));
-    const std::vector<int16_t> song_heard(heard.begin() + lap, heard.begin() + lap + static_cast<std::ptrdiff_t>(offline.size()));
+    const std::vector<int16_t> song_heard(
+        heard.begin() + lap, heard.begin() + lap + static_cast<std::ptrdiff_t>(offline.size()));
     EXPECT_EQ(song_heard, offline);
 }
 
@@ -291,7 +292,8 @@ TEST_F(OutputTest, StartStopAndFreeWhileTheThreadRenders)
         uint64_t played = 0;
         while (!done.load()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(3));
-            const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+            const auto elapsed =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
             const auto due = static_cast<uint64_t>(elapsed * 44100);
             platform::virtual_audio_advance(static_cast<uint32_t>(due - played), nullptr);
             played = due;

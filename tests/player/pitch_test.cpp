@@ -21,7 +21,8 @@ struct PeriodCase {
 
 void PrintTo(const PeriodCase& c, std::ostream* os)
 {
-    *os << "note " << c.note << " finetune " << int{c.finetune} << (c.linear ? " linear" : " amiga");
+    *os << "note " << c.note << " finetune " << int{c.finetune}
+        << (c.linear ? " linear" : " amiga");
 }
 
 class NoteToPeriodTest : public testing::TestWithParam<PeriodCase> {};
@@ -38,9 +39,9 @@ INSTANTIATE_TEST_SUITE_P(
                     // finetune / 2 truncates toward zero
                     PeriodCase{48, -128, true, 4672}, PeriodCase{48, 127, true, 4545},
                     PeriodCase{48, -3, true, 4609}, PeriodCase{0, 0, true, 7680},
-                    PeriodCase{255, 0, true, 7680 - 255 * 64},
-                    PeriodCase{48, 0, false, 1712}, PeriodCase{60, 0, false, 856},
-                    PeriodCase{96, 0, false, 107}, PeriodCase{0, 0, false, 27392},
+                    PeriodCase{255, 0, true, 7680 - 255 * 64}, PeriodCase{48, 0, false, 1712},
+                    PeriodCase{60, 0, false, 856}, PeriodCase{96, 0, false, 107},
+                    PeriodCase{0, 0, false, 27392},
                     // -128 reaches the previous note exactly; 127 goes 127/128 of the way up
                     PeriodCase{48, -128, false, 1813}, PeriodCase{48, 127, false, 1616},
                     // note 0 has no previous note: a negative finetune takes the upper step
@@ -311,15 +312,16 @@ TEST(EnvelopeTest, LoopEndingOnTheLastPointNeverFinishes)
 {
     const Instrument instrument = envelope_instrument(ENVELOPE_ON | ENVELOPE_LOOP, 0, 1, 3);
     const std::vector<int32_t> values = run_envelope(instrument, 22);
-    EXPECT_EQ(values, (std::vector<int32_t>{0, 16, 32, 48, 64, 56, 48, 40, 32, 28, 24, 20,
-                                            64, 56, 48, 40, 32, 28, 24, 20, 64, 56}));
+    EXPECT_EQ(values, (std::vector<int32_t>{0,  16, 32, 48, 64, 56, 48, 40, 32, 28, 24,
+                                            20, 64, 56, 48, 40, 32, 28, 24, 20, 64, 56}));
 }
 
 TEST(EnvelopeTest, LoopJumpComesBeforeSustainOnTheSamePoint)
 {
     // The loop jump is taken first and the sustain test then looks at the loop start, so a
     // sustain on the loop end never holds.
-    const Instrument instrument = envelope_instrument(ENVELOPE_ON | ENVELOPE_SUSTAIN | ENVELOPE_LOOP, 2, 1, 2);
+    const Instrument instrument =
+        envelope_instrument(ENVELOPE_ON | ENVELOPE_SUSTAIN | ENVELOPE_LOOP, 2, 1, 2);
     EXPECT_EQ(run_envelope(instrument, 12),
               (std::vector<int32_t>{0, 16, 32, 48, 64, 56, 48, 40, 64, 56, 48, 40}));
 }

@@ -57,16 +57,13 @@ const TraceCase TRACES[] = {
     // an octave-up sample, row 6 an instrument beyond the song's two (empty sample, silence).
     {"notes_and_instruments",
      [] {
-         xmwriter::Module m = module(2,
-                                     {pattern(2, {"C-4 01 .. ...|C-4 .. .. ...",
-                                                  "D-4 .. .. ...|--- .. .. ...",
-                                                  "--- 01 20 ...|--- .. .. ...",
-                                                  "=== .. .. ...|--- .. .. ...",
-                                                  "C-4 .. .. ...|--- .. .. ...",
-                                                  "C-4 02 .. ...|--- .. .. ...",
-                                                  "C-4 03 .. ...|--- .. .. ...",
-                                                  "C-4 01 .. ...|--- .. .. ..."})},
-                                     {0}, {instrument(), octave_up()});
+         xmwriter::Module m =
+             module(2,
+                    {pattern(2, {"C-4 01 .. ...|C-4 .. .. ...", "D-4 .. .. ...|--- .. .. ...",
+                                 "--- 01 20 ...|--- .. .. ...", "=== .. .. ...|--- .. .. ...",
+                                 "C-4 .. .. ...|--- .. .. ...", "C-4 02 .. ...|--- .. .. ...",
+                                 "C-4 03 .. ...|--- .. .. ...", "C-4 01 .. ...|--- .. .. ..."})},
+                    {0}, {instrument(), octave_up()});
          m.speed = 2;
          return m;
      },
@@ -76,12 +73,11 @@ const TraceCase TRACES[] = {
     // volume envelope.
     {"envelopes",
      [] {
-         xmwriter::Module m = module(1,
-                                     {pattern(1, {"C-4 01 .. ...", "--- .. .. ...",
-                                                  "=== .. .. ...", "--- .. .. ...",
-                                                  "C-4 01 .. L06", "--- .. .. L00",
-                                                  "--- .. .. ..."})},
-                                     {0}, {enveloped()});
+         xmwriter::Module m =
+             module(1,
+                    {pattern(1, {"C-4 01 .. ...", "--- .. .. ...", "=== .. .. ...", "--- .. .. ...",
+                                 "C-4 01 .. L06", "--- .. .. L00", "--- .. .. ..."})},
+                    {0}, {enveloped()});
          m.speed = 4;
          return m;
      },
@@ -89,10 +85,11 @@ const TraceCase TRACES[] = {
     // Past the last order the song goes on at the restart position (order 1).
     {"restart_position",
      [] {
-         xmwriter::Module m = module(1,
-                                     {pattern(1, {"--- .. .. ...", "--- .. .. ..."}),
-                                      pattern(1, {"--- .. .. ...", "--- .. .. ...", "--- .. .. ..."})},
-                                     {0, 1, 0});
+         xmwriter::Module m =
+             module(1,
+                    {pattern(1, {"--- .. .. ...", "--- .. .. ..."}),
+                     pattern(1, {"--- .. .. ...", "--- .. .. ...", "--- .. .. ..."})},
+                    {0, 1, 0});
          m.speed = 1;
          m.restart = 1;
          return m;
@@ -123,11 +120,11 @@ const TraceCase TRACES[] = {
     // the last order goes to order 0, row 5 of a 2-row pattern: row 0 again.
     {"break_past_pattern_end",
      [] {
-         xmwriter::Module m = module(1,
-                                     {pattern(1, {"C-4 01 .. D03", "--- .. .. ..."}),
-                                      pattern(1, {"--- .. .. ...", "D-4 .. .. D05"}),
-                                      pattern(1, {})},
-                                     {0, 1, 2, 1});
+         xmwriter::Module m =
+             module(1,
+                    {pattern(1, {"C-4 01 .. D03", "--- .. .. ..."}),
+                     pattern(1, {"--- .. .. ...", "D-4 .. .. D05"}), pattern(1, {})},
+                    {0, 1, 2, 1});
          m.speed = 2;
          return m;
      },
@@ -135,11 +132,11 @@ const TraceCase TRACES[] = {
     // E60 on row 1 and E62 on row 4: rows 1..4 play three times, then row 5.
     {"pattern_loop",
      [] {
-         xmwriter::Module m = module(1,
-                                     {pattern(1, {"C-4 01 .. ...", "--- .. .. E60",
-                                                  "D-4 .. .. ...", "--- .. .. ...",
-                                                  "--- .. .. E62", "--- .. .. ..."})},
-                                     {0});
+         xmwriter::Module m =
+             module(1,
+                    {pattern(1, {"C-4 01 .. ...", "--- .. .. E60", "D-4 .. .. ...", "--- .. .. ...",
+                                 "--- .. .. E62", "--- .. .. ..."})},
+                    {0});
          m.speed = 1;
          return m;
      },
@@ -162,9 +159,8 @@ const TraceCase TRACES[] = {
     {"note_delay",
      [] {
          xmwriter::Module m = module(1,
-                                     {pattern(1, {"C-4 01 .. ...", "E-4 01 20 ED2",
-                                                  "G-4 01 .. ED0", "--- .. .. ...",
-                                                  "C-4 01 30 ED5"})},
+                                     {pattern(1, {"C-4 01 .. ...", "E-4 01 20 ED2", "G-4 01 .. ED0",
+                                                  "--- .. .. ...", "C-4 01 30 ED5"})},
                                      {0});
          m.speed = 3;
          return m;
@@ -173,11 +169,11 @@ const TraceCase TRACES[] = {
     // F20: 32 BPM at once; F00: a row every tick; F7D: 125 BPM; F02: speed 2.
     {"speed_and_tempo",
      [] {
-         xmwriter::Module m = module(1,
-                                     {pattern(1, {"--- .. .. F20", "--- .. .. F00",
-                                                  "--- .. .. ...", "--- .. .. F7D",
-                                                  "--- .. .. F02", "--- .. .. ..."})},
-                                     {0});
+         xmwriter::Module m =
+             module(1,
+                    {pattern(1, {"--- .. .. F20", "--- .. .. F00", "--- .. .. ...", "--- .. .. F7D",
+                                 "--- .. .. F02", "--- .. .. ..."})},
+                    {0});
          m.speed = 3;
          return m;
      },
@@ -225,7 +221,8 @@ TEST(ReplayTest, JumpOrBreakPastTheEndDoesNotSetLooped)
 
 TEST(ReplayTest, HeaderSpeedZeroPlaysARowEveryTick)
 {
-    xmwriter::Module m = module(1, {pattern(1, {"--- .. .. ...", "--- .. .. ...", "--- .. .. ..."})}, {0});
+    xmwriter::Module m =
+        module(1, {pattern(1, {"--- .. .. ...", "--- .. .. ...", "--- .. .. ..."})}, {0});
     m.speed = 0;
     const std::vector<uint8_t> bytes = xmwriter::write(m);
     player::Song* song = test_support::load_module(bytes);
@@ -242,7 +239,8 @@ TEST(ReplayTest, HeaderSpeedZeroPlaysARowEveryTick)
 
 TEST(ReplayTest, RestartPositionOutsideTheOrderListStartsOver)
 {
-    xmwriter::Module m = module(1, {pattern(1, {"--- .. .. ..."}), pattern(1, {"--- .. .. ..."})}, {0, 1});
+    xmwriter::Module m =
+        module(1, {pattern(1, {"--- .. .. ..."}), pattern(1, {"--- .. .. ..."})}, {0, 1});
     m.speed = 1;
     m.restart = 200;  // order_table[200] names pattern 0 in the file, but no order plays it
     const std::vector<uint8_t> bytes = xmwriter::write(m);

@@ -49,7 +49,8 @@ inline uint8_t parse_note(const std::string& text)
     static const char* const names[12] = {"C-", "C#", "D-", "D#", "E-", "F-",
                                           "F#", "G-", "G#", "A-", "A#", "B-"};
     for (int i = 0; i < 12; ++i) {
-        if (text.compare(0, 2, names[i]) == 0) return static_cast<uint8_t>(1 + (text[2] - '0') * 12 + i);
+        if (text.compare(0, 2, names[i]) == 0)
+            return static_cast<uint8_t>(1 + (text[2] - '0') * 12 + i);
     }
     ADD_FAILURE() << "bad note " << text;
     return 0;
@@ -138,12 +139,18 @@ inline std::string sample_name(const player::Song* song, const player::Sample* s
 
 inline VoiceView view(const player::Song* song, const player::Voice& v)
 {
-    return {sample_name(song, v.sample), v.frequency, v.volume, v.panning, v.gain_left,
-            v.gain_right, v.start_offset};
+    return {sample_name(song, v.sample),
+            v.frequency,
+            v.volume,
+            v.panning,
+            v.gain_left,
+            v.gain_right,
+            v.start_offset};
 }
 
 // Runs `ticks` ticks of the module from song_start under `rules` and returns the trace.
-inline std::string run(const xmwriter::Module& m, int ticks, player::Rules rules = player::Rules::SHOW)
+inline std::string run(const xmwriter::Module& m, int ticks,
+                       player::Rules rules = player::Rules::SHOW)
 {
     const std::vector<uint8_t> bytes = xmwriter::write(m);
     player::Song* song = test_support::load_module(bytes, rules);
@@ -178,8 +185,10 @@ inline std::string run(const xmwriter::Module& m, int ticks, player::Rules rules
             const VoiceView& was = before[static_cast<size_t>(c)];
             const bool played = v.direction == player::DIRECTION_FORWARD;
             std::ostringstream fields;
-            if (played) fields << " play=" << now.sample << "@" << v.position;
-            else if (now.sample != was.sample) fields << (now.sample == "-" ? " stop" : " sample=" + now.sample);
+            if (played)
+                fields << " play=" << now.sample << "@" << v.position;
+            else if (now.sample != was.sample)
+                fields << (now.sample == "-" ? " stop" : " sample=" + now.sample);
             if (now.frequency != was.frequency) fields << " hz=" << now.frequency;
             if (now.volume != was.volume) fields << " vol=" << now.volume;
             if (now.panning != was.panning) fields << " pan=" << now.panning;

@@ -115,7 +115,8 @@ bool parse_seconds(const char* text, double& seconds)
 {
     char* end = nullptr;
     seconds = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(seconds) && seconds > 0 && seconds <= 100 * 3600;
+    return end != text && *end == '\0' && std::isfinite(seconds) && seconds > 0 &&
+           seconds <= 100 * 3600;
 }
 
 }  // namespace
@@ -127,12 +128,13 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            std::puts("usage: soak [--seconds N] [FILE.xm]\n"
-                      "Plays FILE.xm (the demo's song when none is given) offline for N seconds of\n"
-                      "audio (3600 unless told) at 44100 Hz and checks that every mixed value is\n"
-                      "finite, that every loop repeats the positions of the first loop from the\n"
-                      "restart position, that no voice runs once the song stops, and that memory\n"
-                      "stays flat. Exits 1 when a check fails.");
+            std::puts(
+                "usage: soak [--seconds N] [FILE.xm]\n"
+                "Plays FILE.xm (the demo's song when none is given) offline for N seconds of\n"
+                "audio (3600 unless told) at 44100 Hz and checks that every mixed value is\n"
+                "finite, that every loop repeats the positions of the first loop from the\n"
+                "restart position, that no voice runs once the song stops, and that memory\n"
+                "stays flat. Exits 1 when a check fails.");
             return 0;
         }
         if (arg == "--seconds") {
@@ -172,7 +174,8 @@ int main(int argc, char** argv)
     }
     Song* song = song_load(file.empty() ? "quorbela.xm" : file.c_str(), nullptr);
     if (song == nullptr) {
-        std::fprintf(stderr, "soak: %s: not a module the player can load\n", file.empty() ? "the demo's song" : file.c_str());
+        std::fprintf(stderr, "soak: %s: not a module the player can load\n",
+                     file.empty() ? "the demo's song" : file.c_str());
         return 1;
     }
     // The demo's song plays by the show's rules, as the demo plays it; any other file by FT2's.
@@ -213,42 +216,54 @@ int main(int argc, char** argv)
     bool first_matches = !soak.reference.empty();
     size_t at = 0;
     while (at < soak.first.size() && first_matches &&
-           (soak.first[at].order != soak.reference[0].order || soak.first[at].row != soak.reference[0].row)) {
+           (soak.first[at].order != soak.reference[0].order ||
+            soak.first[at].row != soak.reference[0].row)) {
         ++at;
     }
     first_matches = first_matches && soak.first.size() - at == soak.reference.size();
     for (size_t i = 0; first_matches && i < soak.reference.size(); ++i) {
-        first_matches = soak.first[at + i].order == soak.reference[i].order && soak.first[at + i].row == soak.reference[i].row;
+        first_matches = soak.first[at + i].order == soak.reference[i].order &&
+                        soak.first[at + i].row == soak.reference[i].row;
     }
     // A song that loops by a jump back restarts where the jump goes instead.
-    const bool restarts_right = !soak.reference.empty() &&
-                                (!ran_past_end || (soak.reference[0].order == song->restart_position &&
-                                                   soak.reference[0].row == 0));
+    const bool restarts_right =
+        !soak.reference.empty() &&
+        (!ran_past_end ||
+         (soak.reference[0].order == song->restart_position && soak.reference[0].row == 0));
 
     const long heap_growth = static_cast<long>(heap_end) - static_cast<long>(heap_settled);
-    std::printf("audio %.0f s (%llu frames), loops completed %d, loops compared with loop 1 %d, differing %d\n",
-                static_cast<double>(frames) / RATE, static_cast<unsigned long long>(frames), soak.loop,
-                soak.loops_compared, soak.loops_differing);
-    std::printf("loop 1 starts at order %d row %d (restart position %d) and has %zu rows; loop 0 from there: %s\n",
-                soak.reference.empty() ? -1 : soak.reference[0].order,
-                soak.reference.empty() ? -1 : soak.reference[0].row, song->restart_position, soak.reference.size(),
-                first_matches ? "the same rows" : "DIFFERENT rows");
-    std::printf("chunks with a non-finite value %llu, rows with a stray voice %llu, voices running after stop %llu, "
-                "silent after stop %s\n",
-                static_cast<unsigned long long>(bad_chunks), static_cast<unsigned long long>(soak.stray_voices),
-                static_cast<unsigned long long>(running), silent_after_stop ? "yes" : "NO");
+    std::printf(
+        "audio %.0f s (%llu frames), loops completed %d, loops compared with loop 1 %d, differing "
+        "%d\n",
+        static_cast<double>(frames) / RATE, static_cast<unsigned long long>(frames), soak.loop,
+        soak.loops_compared, soak.loops_differing);
+    std::printf(
+        "loop 1 starts at order %d row %d (restart position %d) and has %zu rows; loop 0 from "
+        "there: %s\n",
+        soak.reference.empty() ? -1 : soak.reference[0].order,
+        soak.reference.empty() ? -1 : soak.reference[0].row, song->restart_position,
+        soak.reference.size(), first_matches ? "the same rows" : "DIFFERENT rows");
+    std::printf(
+        "chunks with a non-finite value %llu, rows with a stray voice %llu, voices running after "
+        "stop %llu, "
+        "silent after stop %s\n",
+        static_cast<unsigned long long>(bad_chunks),
+        static_cast<unsigned long long>(soak.stray_voices),
+        static_cast<unsigned long long>(running), silent_after_stop ? "yes" : "NO");
     // Resident memory may still creep up by the pages of sample data the later loops reach
     // first (looped voices carry their phase across loops); the heap must not move at all.
-    std::printf("heap in use after loop 1 %zu bytes, at the end %zu (growth %ld); RSS after loop 1 %ld kB, "
-                "at the end %ld kB, peak %ld kB\n",
-                heap_settled, heap_end, heap_growth, rss_settled, rss_end, status_kb("VmHWM"));
+    std::printf(
+        "heap in use after loop 1 %zu bytes, at the end %zu (growth %ld); RSS after loop 1 %ld kB, "
+        "at the end %ld kB, peak %ld kB\n",
+        heap_settled, heap_end, heap_growth, rss_settled, rss_end, status_kb("VmHWM"));
 
-    const bool ok = bad_chunks == 0 && soak.stray_voices == 0 && running == 0 && silent_after_stop &&
-                    soak.loops_compared > 0 && soak.loops_differing == 0 && first_matches && restarts_right &&
-                    heap_growth <= 0;
+    const bool ok = bad_chunks == 0 && soak.stray_voices == 0 && running == 0 &&
+                    silent_after_stop && soak.loops_compared > 0 && soak.loops_differing == 0 &&
+                    first_matches && restarts_right && heap_growth <= 0;
     song_free(song);
     sound_close();
-    if (soak.loops_compared == 0) std::puts("soak: too short: the song must loop three times to compare loops");
+    if (soak.loops_compared == 0)
+        std::puts("soak: too short: the song must loop three times to compare loops");
     if (!ok) std::puts("soak: FAILED");
     return ok ? 0 : 1;
 }

@@ -104,8 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Origins, StreamSeekTest,
                                            SeekCase{431120, 23, 1, IMAGE_SIZE},
                                            SeekCase{100, 0, 2, IMAGE_SIZE},
                                            SeekCase{0, 34, 2, IMAGE_SIZE - 34},
-                                           SeekCase{100, -40, 1, 60},
-                                           SeekCase{100, 17, 0, 17},
+                                           SeekCase{100, -40, 1, 60}, SeekCase{100, 17, 0, 17},
                                            // Before the start is held at the start.
                                            SeekCase{100, -5, 0, 0}, SeekCase{10, -11, 1, 0},
                                            SeekCase{0, IMAGE_SIZE + 9, 2, 0}));

@@ -58,8 +58,7 @@ TEST_P(StallTest, CountsEveryChunkPlayedALapLate)
     const auto chunk = static_cast<uint32_t>(sound_chunk_frames());
     const int n = sound_chunk_count();
     auto catch_up = [] {
-        while (sound_fill_pass()) {
-        }
+        while (sound_fill_pass()) {}
     };
     auto play = [&](int chunks) {
         for (int i = 0; i < chunks; ++i) {
@@ -71,7 +70,8 @@ TEST_P(StallTest, CountsEveryChunkPlayedALapLate)
     EXPECT_EQ(sound_underruns(), 0u);
 
     const Stall stall = GetParam();
-    platform::virtual_audio_advance(static_cast<uint32_t>(stall.laps * n + stall.extra) * chunk, nullptr);
+    platform::virtual_audio_advance(static_cast<uint32_t>(stall.laps * n + stall.extra) * chunk,
+                                    nullptr);
     catch_up();
     play(3 * n);
     EXPECT_EQ(sound_underruns(), static_cast<uint64_t>(stall.underrun_laps * n));
@@ -81,8 +81,8 @@ TEST_P(StallTest, CountsEveryChunkPlayedALapLate)
 // device comes back to it. One chunk more and a whole lap plays again, and the thread stays a
 // lap behind (no more underruns) since it never fills ahead of the device.
 INSTANTIATE_TEST_SUITE_P(Stalls, StallTest,
-                         testing::Values(Stall{0, 1, 0}, Stall{0, 9, 0}, Stall{1, 0, 1}, Stall{1, 5, 1},
-                                         Stall{2, 0, 2}));
+                         testing::Values(Stall{0, 1, 0}, Stall{0, 9, 0}, Stall{1, 0, 1},
+                                         Stall{1, 5, 1}, Stall{2, 0, 2}));
 
 TEST_F(UnderrunTest, OfflineFillingNeverCounts)
 {
@@ -99,10 +99,10 @@ TEST_F(UnderrunTest, OfflineFillingNeverCounts)
 struct Clock {
     const char* name;
     int moves;
-    uint32_t step;     // frames per move
-    int stall_every;   // moves between stalls (0: none); a stall moves instead of a step
-    int stall;         // chunks a stall jumps over
-    int underrun_laps; // laps of underruns over the whole run
+    uint32_t step;      // frames per move
+    int stall_every;    // moves between stalls (0: none); a stall moves instead of a step
+    int stall;          // chunks a stall jumps over
+    int underrun_laps;  // laps of underruns over the whole run
 };
 
 void PrintTo(const Clock& c, std::ostream* os)
@@ -121,7 +121,8 @@ protected:
         std::vector<int16_t> played;
         for (int i = 1; i <= clock.moves; ++i) {
             uint32_t frames = clock.step;
-            if (clock.stall_every > 0 && i % clock.stall_every == 0) frames = static_cast<uint32_t>(clock.stall) * chunk;
+            if (clock.stall_every > 0 && i % clock.stall_every == 0)
+                frames = static_cast<uint32_t>(clock.stall) * chunk;
             played.resize(static_cast<size_t>(frames) * 2);
             platform::virtual_audio_advance(frames, played.data());
             heard.insert(heard.end(), played.begin(), played.end());
@@ -142,8 +143,7 @@ TEST_P(SimulatedClockTest, TheThreadFillsWhatTheFillPassFillsByHand)
     std::vector<int16_t> by_hand;
     std::vector<uint64_t> filled;  // chunks filled after each move
     play(clock, by_hand, [&] {
-        while (sound_fill_pass()) {
-        }
+        while (sound_fill_pass()) {}
         filled.push_back(sound_chunks_filled());
     });
     const uint64_t underruns_by_hand = sound_underruns();
@@ -173,11 +173,14 @@ TEST_P(SimulatedClockTest, TheThreadFillsWhatTheFillPassFillsByHand)
 // chunk or later leaves the write chunk looking unplayed, and that costs a lap (2 of the
 // 12 three-chunk stalls here do); a stall of more than a lap costs a lap once, the thread
 // staying a lap behind after it.
-INSTANTIATE_TEST_SUITE_P(
-    Clocks, SimulatedClockTest,
-    testing::Values(Clock{"MillisecondSteps", 6000, 44, 0, 0, 0}, Clock{"ChunkSteps", 300, 884, 0, 0, 0},
-                    Clock{"TwoChunkStalls", 600, 441, 50, 2, 0}, Clock{"ThreeChunkStalls", 600, 441, 50, 3, 2},
-                    Clock{"AStallOfALapAndMore", 600, 441, 400, 11, 1}),
-    [](const testing::TestParamInfo<Clock>& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Clocks, SimulatedClockTest,
+                         testing::Values(Clock{"MillisecondSteps", 6000, 44, 0, 0, 0},
+                                         Clock{"ChunkSteps", 300, 884, 0, 0, 0},
+                                         Clock{"TwoChunkStalls", 600, 441, 50, 2, 0},
+                                         Clock{"ThreeChunkStalls", 600, 441, 50, 3, 2},
+                                         Clock{"AStallOfALapAndMore", 600, 441, 400, 11, 1}),
+                         [](const testing::TestParamInfo<Clock>& param) {
+                             return std::string(param.param.name);
+                         });
 
 }  // namespace

@@ -24,8 +24,8 @@ std::vector<std::vector<uint8_t>> seed_modules()
 {
     std::vector<std::vector<uint8_t>> modules;
     modules.push_back(xmwriter::write(fixtures::rich_module()));
-    modules.push_back(xmwriter::write(
-        fixtures::sample_module(fixtures::make_sample(90, true, xmwriter::SAMPLE_PINGPONG, 0, 90))));
+    modules.push_back(xmwriter::write(fixtures::sample_module(
+        fixtures::make_sample(90, true, xmwriter::SAMPLE_PINGPONG, 0, 90))));
     modules.push_back(xmwriter::write(
         fixtures::sample_module(fixtures::make_sample(33, false, xmwriter::SAMPLE_FORWARD, 0, 1))));
     // The older layouts, with an ADPCM-packed sample.
@@ -45,15 +45,28 @@ std::vector<uint8_t> mutate(std::vector<uint8_t> bytes, std::mt19937& random)
     for (int c = 0; c < changes && !bytes.empty(); ++c) {
         const size_t at = random() % bytes.size();
         switch (random() % 6) {
-        case 0: bytes[at] ^= static_cast<uint8_t>(1u << (random() % 8)); break;
-        case 1: bytes[at] = static_cast<uint8_t>(random()); break;
-        case 2: bytes[at] = interesting[random() % sizeof interesting]; break;
-        case 3: bytes.insert(bytes.begin() + static_cast<long>(at), static_cast<uint8_t>(random())); break;
-        case 4: bytes.erase(bytes.begin() + static_cast<long>(at)); break;
+        case 0:
+            bytes[at] ^= static_cast<uint8_t>(1u << (random() % 8));
+            break;
+        case 1:
+            bytes[at] = static_cast<uint8_t>(random());
+            break;
+        case 2:
+            bytes[at] = interesting[random() % sizeof interesting];
+            break;
+        case 3:
+            bytes.insert(bytes.begin() + static_cast<long>(at), static_cast<uint8_t>(random()));
+            break;
+        case 4:
+            bytes.erase(bytes.begin() + static_cast<long>(at));
+            break;
         default:
             // Header-sized fields are where the counts live: hit them more often.
-            if (c == 0) bytes.erase(bytes.begin() + static_cast<long>(at) + 1, bytes.end());
-            else bytes[random() % std::min<size_t>(bytes.size(), 400)] = static_cast<uint8_t>(random());
+            if (c == 0)
+                bytes.erase(bytes.begin() + static_cast<long>(at) + 1, bytes.end());
+            else
+                bytes[random() % std::min<size_t>(bytes.size(), 400)] =
+                    static_cast<uint8_t>(random());
             break;
         }
     }
@@ -85,8 +98,9 @@ void check_song(const Song& song)
         const Instrument& instrument = song.instruments[i];
         ASSERT_LE(instrument.volume_points, 12);
         ASSERT_LE(instrument.panning_points, 12);
-        for (uint8_t point : {instrument.volume_sustain, instrument.volume_loop_start, instrument.volume_loop_end,
-                              instrument.panning_sustain, instrument.panning_loop_start, instrument.panning_loop_end}) {
+        for (uint8_t point : {instrument.volume_sustain, instrument.volume_loop_start,
+                              instrument.volume_loop_end, instrument.panning_sustain,
+                              instrument.panning_loop_start, instrument.panning_loop_end}) {
             ASSERT_LT(point, 12);
         }
         for (int k = 0; k < 16; ++k) {
@@ -99,7 +113,8 @@ void check_song(const Song& song)
             if (sample->loop_kind != LOOP_NONE && sample != &empty_sample) {
                 ASSERT_GT(sample->loop_length, 0u);
             }
-            for (uint32_t f = 0; sample->data != nullptr && f < sample->length + 8; ++f) sum = sum + sample->data[f];
+            for (uint32_t f = 0; sample->data != nullptr && f < sample->length + 8; ++f)
+                sum = sum + sample->data[f];
         }
     }
 }
@@ -108,7 +123,8 @@ void check_song(const Song& song)
 void play_samples(const Song& song)
 {
     static float buffer[2 * 512];
-    static const uint64_t steps[] = {0x0'8000'0001ull, 0x1'0000'0000ull, 0x3'7000'0003ull, 0x10'0000'0000ull};
+    static const uint64_t steps[] = {0x0'8000'0001ull, 0x1'0000'0000ull, 0x3'7000'0003ull,
+                                     0x10'0000'0000ull};
     for (int i = 0; i < song.instrument_count; ++i) {
         for (int k = 0; k < song.instruments[i].sample_count; ++k) {
             Sample* sample = song.instruments[i].samples[k];
@@ -134,7 +150,8 @@ TEST(XmMutationTest, DamagedModulesLoadSafelyOrNotAtAll)
     std::mt19937 random(20261207);
     int loaded = 0;
     for (int n = 0; n < MUTATIONS; ++n) {
-        const std::vector<uint8_t> bytes = mutate(seeds[static_cast<size_t>(n) % seeds.size()], random);
+        const std::vector<uint8_t> bytes =
+            mutate(seeds[static_cast<size_t>(n) % seeds.size()], random);
         Song* song = test_support::load_module(bytes);
         if (song == nullptr) continue;
         ++loaded;

@@ -121,9 +121,9 @@ TEST(XmTest, UnpacksPackedAndWholeCells)
     xmwriter::Pattern p;
     p.rows = 3;
     p.at(0, 0, 2) = {12, 3, 0x40, EFFECT_SET_VOLUME, 0x20};  // stored whole: 5 bytes
-    p.at(0, 1, 2) = {0, 0, 0, 0x0F, 0};           // mask and one byte
-    p.at(1, 1, 2) = {97, 0, 0, 0, 0};             // key off
-    p.at(2, 0, 2) = {5, 200, 1, 2, 3};            // instrument above 128
+    p.at(0, 1, 2) = {0, 0, 0, 0x0F, 0};                      // mask and one byte
+    p.at(1, 1, 2) = {97, 0, 0, 0, 0};                        // key off
+    p.at(2, 0, 2) = {5, 200, 1, 2, 3};                       // instrument above 128
     m.patterns.push_back(p);
     SongPtr song = load(m);
     ASSERT_NE(song, nullptr);
@@ -183,7 +183,7 @@ TEST(XmTest, PatternOfZeroRowsHasNoCells)
 TEST(XmTest, ReadsInstrumentFieldsAndForcesShortEnvelopesOff)
 {
     xmwriter::Module m = fixtures::rich_module();
-    m.instruments[1].fadeout = 0x9001;         // doubled in 16 bits
+    m.instruments[1].fadeout = 0x9001;           // doubled in 16 bits
     m.instruments[2].volume.points = {{0, 64}};  // one point: off whatever the type says
     m.instruments[2].volume.type = ENVELOPE_ON;
     SongPtr song = load(m);
@@ -244,7 +244,8 @@ TEST(XmTest, InstrumentsKeepUpToThirtyTwoSamples)
     ASSERT_EQ(song->instrument_count, 4);
     const Instrument& loaded = song->instruments[1];
     ASSERT_EQ(loaded.sample_count, 20);
-    for (int k = 0; k < 20; ++k) EXPECT_EQ(loaded.samples[k]->length, 10u + static_cast<uint32_t>(k)) << k;
+    for (int k = 0; k < 20; ++k)
+        EXPECT_EQ(loaded.samples[k]->length, 10u + static_cast<uint32_t>(k)) << k;
     EXPECT_EQ(loaded.samples[20], &empty_sample);
     EXPECT_EQ(loaded.note_sample[48], 19);
     // The instruments behind it are read from where its data ends.
@@ -272,7 +273,8 @@ TEST(XmTest, PatternHeaderLengthIsHonoured)
     for (int p = 0; p < 3; ++p) {
         ASSERT_EQ(a->patterns[p].rows, b->patterns[p].rows);
         const size_t cells = static_cast<size_t>(a->patterns[p].rows) * 4;
-        EXPECT_EQ(std::memcmp(a->patterns[p].cells, b->patterns[p].cells, cells * sizeof(Cell)), 0) << p;
+        EXPECT_EQ(std::memcmp(a->patterns[p].cells, b->patterns[p].cells, cells * sizeof(Cell)), 0)
+            << p;
     }
     EXPECT_EQ(b->instruments[1].samples[0]->length, 300u);
 }
@@ -367,7 +369,8 @@ constexpr uint8_t BOTH = FORWARD | PINGPONG;
 TEST_P(XmLoopTest, LoopPointsAndFixUp)
 {
     const LoopCase c = GetParam();
-    xmwriter::Sample s = fixtures::make_sample(c.frames, false, c.type, c.loop_start, c.loop_length);
+    xmwriter::Sample s =
+        fixtures::make_sample(c.frames, false, c.type, c.loop_start, c.loop_length);
     SongPtr song = load(fixtures::sample_module(s));
     ASSERT_NE(song, nullptr);
     const Sample* sample = only_sample(*song);
@@ -376,23 +379,25 @@ TEST_P(XmLoopTest, LoopPointsAndFixUp)
     EXPECT_EQ(sample->loop_length, c.length);
     const uint32_t end = c.start + c.length;
     ASSERT_LE(end, sample->length);
-    const int16_t expected = c.kind == LOOP_PINGPONG ? sample->data[end - 1] : sample->data[c.start];
+    const int16_t expected =
+        c.kind == LOOP_PINGPONG ? sample->data[end - 1] : sample->data[c.start];
     EXPECT_EQ(sample->data[end], expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, XmLoopTest,
-    ::testing::Values(LoopCase{"NoLoop", NO_LOOP, 40, 5, 10, LOOP_NONE, 0, 40},
-                      LoopCase{"Forward", FORWARD, 40, 5, 10, LOOP_FORWARD, 5, 10},
-                      LoopCase{"PingPong", PINGPONG, 40, 5, 10, LOOP_PINGPONG, 5, 10},
-                      LoopCase{"BothBitsPingPongWins", BOTH, 40, 5, 10, LOOP_PINGPONG, 5, 10},
-                      LoopCase{"EmptyLoopDoesNotLoop", FORWARD, 40, 5, 0, LOOP_NONE, 0, 40},
-                      LoopCase{"LoopToTheEnd", FORWARD, 40, 30, 10, LOOP_FORWARD, 30, 10},
-                      LoopCase{"LoopPastTheEndIsCutBack", FORWARD, 40, 30, 25, LOOP_FORWARD, 30, 10},
-                      LoopCase{"PingPongPastTheEndIsCutBack", PINGPONG, 40, 0, 1000, LOOP_PINGPONG, 0, 40},
-                      LoopCase{"LoopStartingAtTheEndDoesNotLoop", FORWARD, 40, 40, 5, LOOP_NONE, 0, 40},
-                      LoopCase{"LoopStartingBeyondDoesNotLoop", PINGPONG, 40, 4000000000u, 5, LOOP_NONE, 0, 40},
-                      LoopCase{"OverflowingLoopEnd", FORWARD, 40, 8, 0xFFFFFFFFu, LOOP_FORWARD, 8, 32}),
+    ::testing::Values(
+        LoopCase{"NoLoop", NO_LOOP, 40, 5, 10, LOOP_NONE, 0, 40},
+        LoopCase{"Forward", FORWARD, 40, 5, 10, LOOP_FORWARD, 5, 10},
+        LoopCase{"PingPong", PINGPONG, 40, 5, 10, LOOP_PINGPONG, 5, 10},
+        LoopCase{"BothBitsPingPongWins", BOTH, 40, 5, 10, LOOP_PINGPONG, 5, 10},
+        LoopCase{"EmptyLoopDoesNotLoop", FORWARD, 40, 5, 0, LOOP_NONE, 0, 40},
+        LoopCase{"LoopToTheEnd", FORWARD, 40, 30, 10, LOOP_FORWARD, 30, 10},
+        LoopCase{"LoopPastTheEndIsCutBack", FORWARD, 40, 30, 25, LOOP_FORWARD, 30, 10},
+        LoopCase{"PingPongPastTheEndIsCutBack", PINGPONG, 40, 0, 1000, LOOP_PINGPONG, 0, 40},
+        LoopCase{"LoopStartingAtTheEndDoesNotLoop", FORWARD, 40, 40, 5, LOOP_NONE, 0, 40},
+        LoopCase{"LoopStartingBeyondDoesNotLoop", PINGPONG, 40, 4000000000u, 5, LOOP_NONE, 0, 40},
+        LoopCase{"OverflowingLoopEnd", FORWARD, 40, 8, 0xFFFFFFFFu, LOOP_FORWARD, 8, 32}),
     [](const ::testing::TestParamInfo<LoopCase>& param_info) { return param_info.param.name; });
 
 TEST(XmTest, SampleReaderSuppliesPlainDataAndTheStreamSkipsIt)
@@ -427,8 +432,10 @@ void expect_same_song(const Song& a, const Song& b)
     ASSERT_EQ(a.pattern_slots, b.pattern_slots);
     for (int32_t p = 0; p < a.pattern_slots; ++p) {
         ASSERT_EQ(a.patterns[p].rows, b.patterns[p].rows) << "pattern " << p;
-        const size_t cells = static_cast<size_t>(a.patterns[p].rows) * static_cast<size_t>(a.channel_count);
-        EXPECT_EQ(std::memcmp(a.patterns[p].cells, b.patterns[p].cells, cells * sizeof(Cell)), 0) << "pattern " << p;
+        const size_t cells =
+            static_cast<size_t>(a.patterns[p].rows) * static_cast<size_t>(a.channel_count);
+        EXPECT_EQ(std::memcmp(a.patterns[p].cells, b.patterns[p].cells, cells * sizeof(Cell)), 0)
+            << "pattern " << p;
     }
     ASSERT_EQ(a.instrument_count, b.instrument_count);
     for (int32_t i = 0; i < a.instrument_count; ++i) {
@@ -436,7 +443,8 @@ void expect_same_song(const Song& a, const Song& b)
         const Instrument& y = b.instruments[i];
         ASSERT_EQ(x.sample_count, y.sample_count) << "instrument " << i;
         EXPECT_EQ(std::memcmp(x.note_sample, y.note_sample,
-                              offsetof(Instrument, fadeout) + sizeof x.fadeout - offsetof(Instrument, note_sample)),
+                              offsetof(Instrument, fadeout) + sizeof x.fadeout -
+                                  offsetof(Instrument, note_sample)),
                   0)
             << "instrument " << i;
         for (int32_t k = 0; k < x.sample_count; ++k) {
@@ -499,7 +507,8 @@ TEST(XmTest, AdpcmPackedSamplesDecodeExactly)
     ASSERT_NE(song, nullptr);
     const Sample* a = song->instruments[0].samples[0];
     ASSERT_EQ(a->length, packed.frames.size());
-    for (size_t i = 0; i < packed.frames.size(); ++i) EXPECT_EQ(a->data[i], packed.frames[i] * 256) << i;
+    for (size_t i = 0; i < packed.frames.size(); ++i)
+        EXPECT_EQ(a->data[i], packed.frames[i] * 256) << i;
     const Sample* b = song->instruments[0].samples[1];
     ASSERT_EQ(b->length, 3u);
     EXPECT_EQ(b->data[0], 5 * 256);
@@ -542,7 +551,8 @@ TEST(XmHostileTest, SongLengthAndRestartStayInsideTheOrderTable)
     EXPECT_EQ(song->song_length, 256);
     EXPECT_EQ(song->restart_position, 0);
     EXPECT_EQ(song->pattern_slots, song->patterns_used);
-    for (int order = 0; order < 256; ++order) EXPECT_LT(song->order_table[order], song->pattern_slots);
+    for (int order = 0; order < 256; ++order)
+        EXPECT_LT(song->order_table[order], song->pattern_slots);
 
     // No orders at all: the replay still starts at order 0, which must name a pattern.
     xmwriter::Module m;

@@ -55,7 +55,8 @@ TEST_P(OptionsTest, ParsesOrRefuses)
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     Options options;
     std::string error;
-    const bool ok = xmplay::parse_options(static_cast<int>(argv.size()), argv.data(), options, error);
+    const bool ok =
+        xmplay::parse_options(static_cast<int>(argv.size()), argv.data(), options, error);
     EXPECT_EQ(ok, c.ok) << error;
     if (ok) {
         EXPECT_EQ(options.mode, c.mode);
@@ -66,34 +67,32 @@ TEST_P(OptionsTest, ParsesOrRefuses)
 
 INSTANTIATE_TEST_SUITE_P(
     Usage, OptionsTest,
-    testing::Values(UsageCase{{"song.xm"}, true, Mode::PLAY},
-                    UsageCase{{"--loop", "song.xm"}, true, Mode::PLAY},
-                    UsageCase{{"--wav", "out.wav", "song.xm"}, true, Mode::WAV},
-                    UsageCase{{"--wav=out.wav", "--seconds", "2.5", "song.xm"}, true, Mode::WAV},
-                    UsageCase{{"--rows", "--rate", "22050", "song.xm"}, true, Mode::ROWS},
-                    UsageCase{{"--info", "song.xm"}, true, Mode::INFO},
-                    UsageCase{{"--help"}, true, Mode::HELP},
-                    UsageCase{{"--version"}, true, Mode::VERSION},
-                    UsageCase{{"--version", "--info", "song.xm"}, false, Mode::VERSION},
-                    UsageCase{{"--", "-odd name.xm"}, true, Mode::PLAY},
-                    UsageCase{{}, false, Mode::PLAY},
-                    UsageCase{{"a.xm", "b.xm"}, false, Mode::PLAY},
-                    UsageCase{{"--wav"}, false, Mode::WAV},
-                    UsageCase{{"--wav", "out.wav", "--info", "song.xm"}, false, Mode::WAV},
-                    UsageCase{{"--seconds", "-1", "song.xm"}, false, Mode::PLAY},
-                    UsageCase{{"--seconds", "1201", "song.xm"}, false, Mode::PLAY},
-                    UsageCase{{"--seconds", "nan", "song.xm"}, false, Mode::PLAY},
-                    UsageCase{{"--seconds", "3x", "song.xm"}, false, Mode::PLAY},
-                    UsageCase{{"--rate", "100", "song.xm"}, false, Mode::PLAY},
-                    UsageCase{{"--rate", "44100.5", "song.xm"}, false, Mode::PLAY},
-                    UsageCase{{"--loop", "--rows", "song.xm"}, false, Mode::ROWS},
-                    UsageCase{{"--info", "--seconds", "3", "song.xm"}, false, Mode::INFO},
-                    UsageCase{{"--loop=1", "song.xm"}, false, Mode::PLAY},
-                    UsageCase{{"--volume", "song.xm"}, false, Mode::PLAY},
-                    UsageCase{{"--rules", "show", "--wav", "o.wav", "song.xm"}, true, Mode::WAV},
-                    UsageCase{{"--rules=ft2", "--info", "song.xm"}, true, Mode::INFO},
-                    UsageCase{{"--rules", "it", "song.xm"}, false, Mode::PLAY},
-                    UsageCase{{"--rules"}, false, Mode::PLAY}));
+    testing::Values(
+        UsageCase{{"song.xm"}, true, Mode::PLAY},
+        UsageCase{{"--loop", "song.xm"}, true, Mode::PLAY},
+        UsageCase{{"--wav", "out.wav", "song.xm"}, true, Mode::WAV},
+        UsageCase{{"--wav=out.wav", "--seconds", "2.5", "song.xm"}, true, Mode::WAV},
+        UsageCase{{"--rows", "--rate", "22050", "song.xm"}, true, Mode::ROWS},
+        UsageCase{{"--info", "song.xm"}, true, Mode::INFO}, UsageCase{{"--help"}, true, Mode::HELP},
+        UsageCase{{"--version"}, true, Mode::VERSION},
+        UsageCase{{"--version", "--info", "song.xm"}, false, Mode::VERSION},
+        UsageCase{{"--", "-odd name.xm"}, true, Mode::PLAY}, UsageCase{{}, false, Mode::PLAY},
+        UsageCase{{"a.xm", "b.xm"}, false, Mode::PLAY}, UsageCase{{"--wav"}, false, Mode::WAV},
+        UsageCase{{"--wav", "out.wav", "--info", "song.xm"}, false, Mode::WAV},
+        UsageCase{{"--seconds", "-1", "song.xm"}, false, Mode::PLAY},
+        UsageCase{{"--seconds", "1201", "song.xm"}, false, Mode::PLAY},
+        UsageCase{{"--seconds", "nan", "song.xm"}, false, Mode::PLAY},
+        UsageCase{{"--seconds", "3x", "song.xm"}, false, Mode::PLAY},
+        UsageCase{{"--rate", "100", "song.xm"}, false, Mode::PLAY},
+        UsageCase{{"--rate", "44100.5", "song.xm"}, false, Mode::PLAY},
+        UsageCase{{"--loop", "--rows", "song.xm"}, false, Mode::ROWS},
+        UsageCase{{"--info", "--seconds", "3", "song.xm"}, false, Mode::INFO},
+        UsageCase{{"--loop=1", "song.xm"}, false, Mode::PLAY},
+        UsageCase{{"--volume", "song.xm"}, false, Mode::PLAY},
+        UsageCase{{"--rules", "show", "--wav", "o.wav", "song.xm"}, true, Mode::WAV},
+        UsageCase{{"--rules=ft2", "--info", "song.xm"}, true, Mode::INFO},
+        UsageCase{{"--rules", "it", "song.xm"}, false, Mode::PLAY},
+        UsageCase{{"--rules"}, false, Mode::PLAY}));
 
 TEST(OptionsValues, AreKept)
 {
@@ -150,8 +149,8 @@ TEST_P(SongEndTest, EndsAtTheRowStartThatWouldRepeat)
     const EndCase c = GetParam();
     xmwriter::Module module = test_support::song_module(c.orders, 8, 3);
     for (const auto& [order, row, effect, parameter] : c.effects) {
-        module.patterns[static_cast<size_t>(order)].at(row, 3, module.channels) =
-            {0, 0, 0, static_cast<uint8_t>(effect), static_cast<uint8_t>(parameter)};
+        module.patterns[static_cast<size_t>(order)].at(row, 3, module.channels) = {
+            0, 0, 0, static_cast<uint8_t>(effect), static_cast<uint8_t>(parameter)};
     }
     player::Song* song = test_support::load_module(xmwriter::write(module));
     ASSERT_NE(song, nullptr);
@@ -175,7 +174,8 @@ TEST_P(SongEndTest, EndsAtTheRowStartThatWouldRepeat)
         sunk += n;
         return true;
     };
-    const offline::RenderResult heard = offline::render_song(song, 44100, 44100 * 60, true, true, count, nullptr);
+    const offline::RenderResult heard =
+        offline::render_song(song, 44100, 44100 * 60, true, true, count, nullptr);
     EXPECT_EQ(heard.frames, result.frames);
     EXPECT_EQ(sunk, result.frames);
     ASSERT_EQ(offline::recorded_rows().size(), timed.size());
@@ -195,7 +195,10 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"JumpToItself", {{1, 5, player::EFFECT_POSITION_JUMP, 1}}, 2, 8 + 6},
         EndCase{"BreakOnTheLastOrder", {{1, 3, player::EFFECT_PATTERN_BREAK, 0}}, 2, 8 + 4},
         EndCase{"ForwardJumpIsNoEnd", {{0, 1, player::EFFECT_POSITION_JUMP, 2}}, 3, 2 + 8},
-        EndCase{"PatternLoopIsNoEnd", {{0, 0, player::EFFECT_EXTENDED, 0x60}, {0, 1, player::EFFECT_EXTENDED, 0x62}}, 1, 2 + 2 + 8}),
+        EndCase{"PatternLoopIsNoEnd",
+                {{0, 0, player::EFFECT_EXTENDED, 0x60}, {0, 1, player::EFFECT_EXTENDED, 0x62}},
+                1,
+                2 + 2 + 8}),
     [](const testing::TestParamInfo<EndCase>& param) { return std::string(param.param.name); });
 
 // By FT2's rules a jump back to an order not played yet goes on, as the FT2-faithful players
@@ -221,14 +224,16 @@ TEST(SongEnd, JumpBackToAnOrderNotYetPlayedGoesOnByFt2sRules)
 
 TEST(SongEnd, SecondsPlayOnPastTheEnd)
 {
-    player::Song* song = test_support::load_module(xmwriter::write(test_support::song_module(1, 4, 3)));
+    player::Song* song =
+        test_support::load_module(xmwriter::write(test_support::song_module(1, 4, 3)));
     ASSERT_NE(song, nullptr);
     uint64_t frames = 0;
     const offline::PcmSink count = [&frames](const int16_t*, uint32_t n) {
         frames += n;
         return true;
     };
-    const offline::RenderResult result = offline::render_song(song, 44100, 44100, false, true, count, nullptr);
+    const offline::RenderResult result =
+        offline::render_song(song, 44100, 44100, false, true, count, nullptr);
     EXPECT_EQ(result.frames, 44100u);
     EXPECT_EQ(frames, 44100u);
     // 4 rows of 2646 frames: the song restarted several times within the second.
@@ -272,8 +277,9 @@ protected:
     std::string write_file(const std::string& name, const std::vector<uint8_t>& bytes)
     {
         const std::string path = dir_ + "/" + name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return path;
     }
 
@@ -325,7 +331,8 @@ TEST_F(XmplayProgram, RefusesWhatItCannotPlayInOneLine)
         {write_file("empty.xm", {}), "not an XM module"},
         {write_file("text.xm", {'h', 'e', 'l', 'l', 'o'}), "not an XM module"},
         {write_file("wrong.xm", wrong), "not an XM module"},
-        {write_file("short.xm", std::vector<uint8_t>(module.begin(), module.begin() + 40)), "damaged"},
+        {write_file("short.xm", std::vector<uint8_t>(module.begin(), module.begin() + 40)),
+         "damaged"},
         {write_file("old.xm", old), "XM version 1.01 is too old (1.02 and later play)"},
     };
     for (const Case& c : cases) {
@@ -352,22 +359,26 @@ TEST_F(XmplayProgram, InfoDescribesTheModule)
         const Outcome r = run(std::string("--info ") + rules + path);
         ASSERT_EQ(r.code, 0) << r.err;
         const std::string name = std::string(rules) == "--rules show " ? "show" : "ft2";
-        const std::string expected = "{\"name\":\"Info \\\"test\\\"\",\"channels\":6,\"patterns\":2,"
-                                     "\"instruments\":1,\"orders\":2,\"restart\":1,\"speed\":3,\"bpm\":125,"
-                                     "\"linear\":false,\"bytes\":" + std::to_string(bytes.size()) +
-                                     ",\"rules\":\"" + name + "\",\"duration_s\":" + "0.960" + "}\n";
+        const std::string expected =
+            "{\"name\":\"Info \\\"test\\\"\",\"channels\":6,\"patterns\":2,"
+            "\"instruments\":1,\"orders\":2,\"restart\":1,\"speed\":3,\"bpm\":125,"
+            "\"linear\":false,\"bytes\":" +
+            std::to_string(bytes.size()) + ",\"rules\":\"" + name + "\",\"duration_s\":" + "0.960" +
+            "}\n";
         EXPECT_EQ(r.out, expected) << rules;
     }
 }
 
 TEST_F(XmplayProgram, RowsListEveryRowStartUntilTheEnd)
 {
-    const std::string path = write_file("rows.xm", xmwriter::write(test_support::song_module(2, 4, 3)));
+    const std::string path =
+        write_file("rows.xm", xmwriter::write(test_support::song_module(2, 4, 3)));
     const Outcome r = run("--rows " + path);
     ASSERT_EQ(r.code, 0) << r.err;
     std::string expected;
     for (int i = 0; i < 8; ++i) {
-        expected += std::to_string(i * 3 * 882) + " " + std::to_string(i / 4) + " " + std::to_string(i % 4) + "\n";
+        expected += std::to_string(i * 3 * 882) + " " + std::to_string(i / 4) + " " +
+                    std::to_string(i % 4) + "\n";
     }
     EXPECT_EQ(r.out, expected);
 
@@ -389,8 +400,10 @@ TEST_F(XmplayProgram, RulesChooseTheReplay)
     ASSERT_EQ(ft2.code, 0) << ft2.err;
     ASSERT_EQ(show.code, 0) << show.err;
     // FT2: rows 0 and 1, three ticks of 20 ms each. The show: row 0, then a tick for each row.
-    EXPECT_NE(ft2.out.find("\"rules\":\"ft2\",\"duration_s\":0.120}"), std::string::npos) << ft2.out;
-    EXPECT_NE(show.out.find("\"rules\":\"show\",\"duration_s\":0.200}"), std::string::npos) << show.out;
+    EXPECT_NE(ft2.out.find("\"rules\":\"ft2\",\"duration_s\":0.120}"), std::string::npos)
+        << ft2.out;
+    EXPECT_NE(show.out.find("\"rules\":\"show\",\"duration_s\":0.200}"), std::string::npos)
+        << show.out;
 
     const std::string a = dir_ + "/ft2.wav", b = dir_ + "/show.wav";
     ASSERT_EQ(run("--seconds 0.1 --wav " + a + " " + path).code, 0);
@@ -400,7 +413,8 @@ TEST_F(XmplayProgram, RulesChooseTheReplay)
 
 TEST_F(XmplayProgram, WavIsTheSongToItsEndAndTheSameEachTime)
 {
-    const std::string path = write_file("wav.xm", xmwriter::write(test_support::song_module(2, 4, 3)));
+    const std::string path =
+        write_file("wav.xm", xmwriter::write(test_support::song_module(2, 4, 3)));
     const std::string first = dir_ + "/first.wav", second = dir_ + "/second.wav";
     ASSERT_EQ(run("--wav " + first + " " + path).code, 0);
     ASSERT_EQ(run("--wav=" + second + " " + path).code, 0);
@@ -412,8 +426,9 @@ TEST_F(XmplayProgram, WavIsTheSongToItsEndAndTheSameEachTime)
     EXPECT_EQ(a.substr(8, 8), "WAVEfmt ");
     EXPECT_EQ(a.substr(36, 4), "data");
     auto u32 = [&a](size_t at) {
-        return static_cast<uint32_t>(static_cast<uint8_t>(a[at]) | static_cast<uint8_t>(a[at + 1]) << 8 |
-                                     static_cast<uint8_t>(a[at + 2]) << 16 | static_cast<uint8_t>(a[at + 3]) << 24);
+        return static_cast<uint32_t>(
+            static_cast<uint8_t>(a[at]) | static_cast<uint8_t>(a[at + 1]) << 8 |
+            static_cast<uint8_t>(a[at + 2]) << 16 | static_cast<uint8_t>(a[at + 3]) << 24);
     };
     EXPECT_EQ(u32(4), 36 + frames * 4);
     EXPECT_EQ(u32(24), 44100u);
@@ -424,7 +439,8 @@ TEST_F(XmplayProgram, WavIsTheSongToItsEndAndTheSameEachTime)
     xmwriter::Module older = test_support::song_module(2, 4, 3);
     older.version = 0x0102;
     const std::string old_wav = dir_ + "/older.wav";
-    ASSERT_EQ(run("--wav " + old_wav + " " + write_file("older.xm", xmwriter::write(older))).code, 0);
+    ASSERT_EQ(run("--wav " + old_wav + " " + write_file("older.xm", xmwriter::write(older))).code,
+              0);
     EXPECT_EQ(slurp(old_wav), a);
 
     const std::string timed = dir_ + "/timed.wav";
@@ -474,7 +490,8 @@ TEST_F(XmplayProgram, WavWriterKeepsEveryBlockInOrderAndReportsAFullDisk)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
-    const std::string module = write_file("full.xm", xmwriter::write(test_support::song_module(2, 4, 3)));
+    const std::string module =
+        write_file("full.xm", xmwriter::write(test_support::song_module(2, 4, 3)));
     const Outcome outcome = run("--wav /dev/full " + module);
     EXPECT_EQ(outcome.code, 1);
     EXPECT_NE(outcome.err.find("cannot write"), std::string::npos) << outcome.err;
@@ -489,7 +506,8 @@ TEST_F(XmplayProgram, SurvivesDamagedModules)
         if (i % 2 == 0) {
             bytes.resize(random() % bytes.size());
         } else {
-            for (int k = 0; k < 8; ++k) bytes[17 + random() % (bytes.size() - 17)] = static_cast<uint8_t>(random());
+            for (int k = 0; k < 8; ++k)
+                bytes[17 + random() % (bytes.size() - 17)] = static_cast<uint8_t>(random());
         }
         const std::string path = write_file("damaged" + std::to_string(i) + ".xm", bytes);
         const Outcome r = run("--info " + path);
@@ -508,7 +526,8 @@ TEST_F(XmplayProgram, SurvivesDamagedModules)
 TEST_F(XmplayProgram, RendersOrRefusesEveryRegressionModule)
 {
     std::vector<std::filesystem::path> own, more;
-    auto gather = [](const std::filesystem::path& folder, std::vector<std::filesystem::path>& files) {
+    auto gather = [](const std::filesystem::path& folder,
+                     std::vector<std::filesystem::path>& files) {
         std::error_code error;
         for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
             if (entry.path().extension() == ".xm") files.push_back(entry.path());
@@ -525,9 +544,11 @@ TEST_F(XmplayProgram, RendersOrRefusesEveryRegressionModule)
     gather(MORE_REGRESSIONS_DIR, more);
     // Files of the same name in both places are the same module; played once.
     for (const auto& file : more) {
-        const bool known = std::any_of(own.begin(), own.end(), [&](const std::filesystem::path& mine) {
-            return mine.filename() == file.filename() && slurp(mine.string()) == slurp(file.string());
-        });
+        const bool known =
+            std::any_of(own.begin(), own.end(), [&](const std::filesystem::path& mine) {
+                return mine.filename() == file.filename() &&
+                       slurp(mine.string()) == slurp(file.string());
+            });
         if (!known) own.push_back(file);
     }
     std::sort(own.begin(), own.end());
@@ -543,7 +564,8 @@ TEST_F(XmplayProgram, RendersOrRefusesEveryRegressionModule)
 
 TEST_F(XmplayProgram, PlayingWithoutASoundDeviceSaysSo)
 {
-    const std::string path = write_file("play.xm", xmwriter::write(test_support::song_module(1, 4, 3)));
+    const std::string path =
+        write_file("play.xm", xmwriter::write(test_support::song_module(1, 4, 3)));
     const Outcome r = run(path, "SDL_AUDIODRIVER=no_such_driver");
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err.rfind("xmplay: " + path + ": no sound device", 0), 0u) << r.err;
@@ -554,7 +576,8 @@ TEST_F(XmplayProgram, PlayingWithoutASoundDeviceSaysSo)
 // it, after the silence of the ring's first lap.
 TEST_F(XmplayProgram, PlaysThroughSdlWhatItRendersOffline)
 {
-    const std::string path = write_file("disk.xm", xmwriter::write(test_support::song_module(1, 4, 3)));
+    const std::string path =
+        write_file("disk.xm", xmwriter::write(test_support::song_module(1, 4, 3)));
     const std::string wav = dir_ + "/offline.wav", disk = dir_ + "/disk.raw";
     ASSERT_EQ(run("--wav " + wav + " " + path).code, 0);
     const Outcome r = run(path, "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + disk);
@@ -578,8 +601,10 @@ TEST_F(XmplayProgram, PlaysThroughSdlWhatItRendersOffline)
 // live mode opens the device. The live run shows that the loader's log would name it.
 TEST_F(XmplayProgram, OnlyLivePlayingLoadsSdl)
 {
-    const std::string path = write_file("libs.xm", xmwriter::write(test_support::song_module(1, 4, 3)));
-    const auto libraries_loaded = [&](const std::string& arguments, const std::string& environment) {
+    const std::string path =
+        write_file("libs.xm", xmwriter::write(test_support::song_module(1, 4, 3)));
+    const auto libraries_loaded = [&](const std::string& arguments,
+                                      const std::string& environment) {
         const std::string log = dir_ + "/ld";
         std::system(("rm -f '" + log + "'.*").c_str());
         const Outcome r = run(arguments, environment + " LD_DEBUG=libs LD_DEBUG_OUTPUT=" + log);
@@ -593,7 +618,8 @@ TEST_F(XmplayProgram, OnlyLivePlayingLoadsSdl)
         }
         return all;
     };
-    for (const std::string& mode : {std::string("--info"), std::string("--rows"), "--wav " + dir_ + "/libs.wav"}) {
+    for (const std::string& mode :
+         {std::string("--info"), std::string("--rows"), "--wav " + dir_ + "/libs.wav"}) {
         const std::string log = libraries_loaded(mode + " " + path, "");
         EXPECT_NE(log.find("libstdc++"), std::string::npos) << mode << ": no loader log";
         EXPECT_EQ(log.find("libSDL2"), std::string::npos) << mode;

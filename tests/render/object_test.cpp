@@ -16,7 +16,10 @@
 namespace {
 
 uint16_t stand_in_position;
-uint16_t read_stand_in() { return stand_in_position; }
+uint16_t read_stand_in()
+{
+    return stand_in_position;
+}
 
 class ObjectTest : public ::testing::Test {
 protected:
@@ -36,8 +39,7 @@ protected:
     int32_t covered() const
     {
         int32_t n = 0;
-        for (int32_t i = 0; i < 64000; ++i)
-            n += frame.get(i) != 0;
+        for (int32_t i = 0; i < 64000; ++i) n += frame.get(i) != 0;
         return n;
     }
 
@@ -48,11 +50,11 @@ TEST_F(ObjectTest, EdgeStartsHalfAPixelInAndStepsBySlope)
 {
     int32_t out[16] = {};
     EXPECT_EQ(render::trace_edge(10, 20, 0, 10, out), out + 10);
-    for (int32_t k = 0; k < 10; ++k)
-        EXPECT_EQ(out[k], 10 + k);
+    for (int32_t k = 0; k < 10; ++k) EXPECT_EQ(out[k], 10 + k);
     // 5 over 10 rows: the half-pixel start rounds each row's x.
     render::trace_edge(0, 5, 0, 10, out);
-    EXPECT_EQ(std::vector<int32_t>(out, out + 10), (std::vector<int32_t>{0, 1, 1, 2, 2, 3, 3, 4, 4, 5}));
+    EXPECT_EQ(std::vector<int32_t>(out, out + 10),
+              (std::vector<int32_t>{0, 1, 1, 2, 2, 3, 3, 4, 4, 5}));
     // The 2^32 - 1 scale leaves the slope a hair short of -2.5, so row 3 stays on 13.
     render::trace_edge(20, 10, 0, 4, out);
     EXPECT_EQ(std::vector<int32_t>(out, out + 4), (std::vector<int32_t>{20, 18, 15, 13}));
@@ -80,16 +82,13 @@ TEST_F(ObjectTest, TallEdgesDivideLikeTheTable)
 {
     std::vector<int32_t> tall(5800);
     EXPECT_EQ(render::trace_edge(0, 300, -3000, 2800, tall.data()), tall.data() + 5800);
-    for (int32_t k = 0; k < 5800; k += 97)
-        EXPECT_NEAR(tall[k], k * 300.0 / 5800.0, 1.0) << k;
+    for (int32_t k = 0; k < 5800; k += 97) EXPECT_NEAR(tall[k], k * 300.0 / 5800.0, 1.0) << k;
     EXPECT_EQ(tall[5799], 300);
     std::vector<int32_t> at_table(2048), beyond(2049);
     render::trace_edge(0, 2048, 0, 2048, at_table.data());
     render::trace_edge(0, 2049, 0, 2049, beyond.data());
-    for (int32_t k = 0; k < 2048; ++k)
-        ASSERT_EQ(at_table[k], std::min(k, 319));
-    for (int32_t k = 0; k < 2049; ++k)
-        ASSERT_EQ(beyond[k], std::min(k, 319));
+    for (int32_t k = 0; k < 2048; ++k) ASSERT_EQ(at_table[k], std::min(k, 319));
+    for (int32_t k = 0; k < 2049; ++k) ASSERT_EQ(beyond[k], std::min(k, 319));
 }
 
 TEST_F(ObjectTest, SpanFillsFromLeftToOneBeforeRight)
@@ -140,10 +139,10 @@ TEST_F(ObjectTest, FlatBottomAndOrderOfVertices)
 
 TEST_F(ObjectTest, DegenerateTrianglesDrawNothing)
 {
-    render::fill_triangle(10, 50, 200, 50, 100, 50);           // zero height
-    render::fill_triangle(0, -3000, 10, 2000, 5, 2801);        // taller than 5800 rows
-    render::fill_triangle(10, 200, 50, 250, 0, 300);           // below the frame
-    render::fill_triangle(10, -50, 50, -20, 0, 0);             // above the frame
+    render::fill_triangle(10, 50, 200, 50, 100, 50);     // zero height
+    render::fill_triangle(0, -3000, 10, 2000, 5, 2801);  // taller than 5800 rows
+    render::fill_triangle(10, 200, 50, 250, 0, 300);     // below the frame
+    render::fill_triangle(10, -50, 50, -20, 0, 0);       // above the frame
     render::fill_triangle(INT32_MIN, INT32_MIN, 10, 10, 50, 60);
     EXPECT_EQ(covered(), 0);
     EXPECT_TRUE(frame.guards_intact());
@@ -194,15 +193,12 @@ TEST_F(ObjectTest, SortPutsTheFarthestFirstAndKeepsFacesWithKeys)
     std::uniform_int_distribution<int> key(-300, 300);
     render::Face faces[80];
     render::FaceDepth depths[80];
-    for (int32_t k = 0; k < 80; ++k)
-        depths[k] = {static_cast<float>(key(rng)), &faces[k]};
+    for (int32_t k = 0; k < 80; ++k) depths[k] = {static_cast<float>(key(rng)), &faces[k]};
     render::FaceDepth before[80];
     std::copy(depths, depths + 80, before);
     render::sort_faces(depths, 80);
-    for (int32_t k = 1; k < 80; ++k)
-        EXPECT_GE(depths[k - 1].key, depths[k].key);
-    for (const render::FaceDepth& d : depths)
-        EXPECT_EQ(before[d.face - faces].key, d.key);
+    for (int32_t k = 1; k < 80; ++k) EXPECT_GE(depths[k - 1].key, depths[k].key);
+    for (const render::FaceDepth& d : depths) EXPECT_EQ(before[d.face - faces].key, d.key);
 }
 
 // A mesh with one real triangle: (0, -20, -20), (0, -20, 20), (0, 20, 0). At rest the

@@ -52,7 +52,8 @@ TEST_F(PointsTest, MatrixStaysARotation)
 {
     const std::vector<float> m = matrix_for(37, 101, 250);
     for (int32_t row = 0; row < 3; ++row) {
-        const double len = double(m[3 * row]) * m[3 * row] + double(m[3 * row + 1]) * m[3 * row + 1] +
+        const double len = double(m[3 * row]) * m[3 * row] +
+                           double(m[3 * row + 1]) * m[3 * row + 1] +
                            double(m[3 * row + 2]) * m[3 * row + 2];
         EXPECT_NEAR(len, 1.0, 1e-6);
     }
@@ -104,11 +105,12 @@ TEST_P(ProjectionTest, RoundsToNearestEven)
 
 INSTANTIATE_TEST_SUITE_P(
     Points, ProjectionTest,
-    ::testing::Values(ProjectionCase{{0, 0, 300}, 160, 100}, ProjectionCase{{100, 0, 300}, 260, 100},
-                      ProjectionCase{{-1, 0, 600}, 160, 100},   // 159.5 to the even 160
-                      ProjectionCase{{1, 0, 600}, 160, 100},    // 160.5 to the even 160
-                      ProjectionCase{{3, -1, 600}, 162, 100},   // 161.5 up, 99.5 up
-                      ProjectionCase{{0, 50, -300}, 160, 50},   // behind: mirrored
+    ::testing::Values(ProjectionCase{{0, 0, 300}, 160, 100},
+                      ProjectionCase{{100, 0, 300}, 260, 100},
+                      ProjectionCase{{-1, 0, 600}, 160, 100},  // 159.5 to the even 160
+                      ProjectionCase{{1, 0, 600}, 160, 100},   // 160.5 to the even 160
+                      ProjectionCase{{3, -1, 600}, 162, 100},  // 161.5 up, 99.5 up
+                      ProjectionCase{{0, 50, -300}, 160, 50},  // behind: mirrored
                       ProjectionCase{{5, 5, 0}, INT32_MIN, INT32_MIN},
                       ProjectionCase{{1e30f, 0, 1}, INT32_MIN, 100}));
 
@@ -123,8 +125,7 @@ TEST_F(PointsTest, DotAddsWithSaturationAndStaysInItsBlock)
     EXPECT_EQ(frame.at(11, 10), 0xFFFF);
     EXPECT_EQ(frame.at(73, 51), 0x0841);
     int32_t touched = 0;
-    for (int32_t i = 0; i < 64000; ++i)
-        touched += frame.get(i) != 0;
+    for (int32_t i = 0; i < 64000; ++i) touched += frame.get(i) != 0;
     EXPECT_EQ(touched, 64 * 42);
     render::init_palettes();
 }

@@ -107,14 +107,14 @@ TEST_P(PaletteTest, ConvertsSixBitTriplets)
 
 INSTANTIATE_TEST_SUITE_P(Triplets, PaletteTest,
                          ::testing::Values(PaletteCase{63, 63, 63, 0xFFFF}, PaletteCase{0, 0, 0, 0},
-                                           PaletteCase{2, 0, 0, 0x0001}, PaletteCase{0, 0, 2, 0x0800},
+                                           PaletteCase{2, 0, 0, 0x0001},
+                                           PaletteCase{0, 0, 2, 0x0800},
                                            PaletteCase{1, 1, 1, 0x0020},
                                            PaletteCase{0, 63, 0, 0x07E0}));
 
 TEST_F(TablesTest, WarpMapCorners)
 {
-    for (int32_t y = 0; y < 200; ++y)
-        EXPECT_EQ(render::warp_map[y * 320] >> 8, 0) << "row " << y;
+    for (int32_t y = 0; y < 200; ++y) EXPECT_EQ(render::warp_map[y * 320] >> 8, 0) << "row " << y;
     EXPECT_EQ(render::warp_map[319] >> 8, 255);
     for (int32_t x = 0; x < 320; ++x) {
         EXPECT_EQ(render::warp_map[x] & 255, 0);

@@ -21,8 +21,7 @@ public:
     {
         platform::frame_buffer = storage_.data() + GUARD;
         platform::frame_size = FRAME_BYTES;
-        for (uint32_t y = 0; y < 200; ++y)
-            platform::frame_rows[y] = y * 640;
+        for (uint32_t y = 0; y < 200; ++y) platform::frame_rows[y] = y * 640;
         fill(0);
     }
     ~TestFrame() { platform::frame_buffer = nullptr; }
@@ -31,8 +30,7 @@ public:
 
     void fill(uint16_t value)
     {
-        for (int32_t i = 0; i < 64000; ++i)
-            set(i, value);
+        for (int32_t i = 0; i < 64000; ++i) set(i, value);
     }
     uint16_t at(int32_t x, int32_t y) const { return get(y * 320 + x); }
     void put(int32_t x, int32_t y, uint16_t value) { set(y * 320 + x, value); }

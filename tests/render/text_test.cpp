@@ -16,7 +16,10 @@
 namespace {
 
 uint16_t stand_in_position;
-uint16_t read_stand_in() { return stand_in_position; }
+uint16_t read_stand_in()
+{
+    return stand_in_position;
+}
 
 const char LAME[] = "LAME";
 const char SCHOOL[] = " SCHOOL";
@@ -38,8 +41,7 @@ protected:
         for (int32_t ch = 33; ch <= 92; ++ch)
             sheet[assets::FONT_WIDTH + 1 + 24 * (ch - 32)] = static_cast<uint8_t>(ch);
         render::set_font_sheet(sheet.data());
-        for (int32_t i = 0; i < 256; ++i)
-            render::font_palette[i] = static_cast<uint16_t>(i);
+        for (int32_t i = 0; i < 256; ++i) render::font_palette[i] = static_cast<uint16_t>(i);
     }
     void TearDown() override
     {
@@ -52,8 +54,7 @@ protected:
     void update_at(uint16_t position, int32_t frames = 1)
     {
         stand_in_position = position;
-        for (int32_t k = 0; k < frames; ++k)
-            render::update_texts();
+        for (int32_t k = 0; k < frames; ++k) render::update_texts();
     }
 
     std::vector<const char*> slots() const
@@ -69,8 +70,7 @@ protected:
     {
         std::vector<std::pair<int32_t, char>> out;
         for (int32_t x = 0; x < 320; ++x)
-            if (frame.at(x, y) != 0)
-                out.emplace_back(x, static_cast<char>(frame.at(x, y)));
+            if (frame.at(x, y) != 0) out.emplace_back(x, static_cast<char>(frame.at(x, y)));
         return out;
     }
 
@@ -136,27 +136,34 @@ TEST_P(AdvanceTest, LettersStandAtTheirAdvances)
 {
     render::draw_string(GetParam().text, frame.address(40, 50));
     std::vector<std::pair<int32_t, char>> expected = GetParam().glyphs;
-    for (auto& g : expected)
-        g.first += 40;
+    for (auto& g : expected) g.first += 40;
     EXPECT_EQ(markers(50), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Strings, AdvanceTest,
-    ::testing::Values(AdvanceCase{"LAL", {{0, 'L'}, {11, 'A'}, {27, 'L'}}},
-                      AdvanceCase{"WIX", {{0, 'W'}, {24, 'I'}, {32, 'X'}}},
-                      AdvanceCase{"M I", {{0, 'M'}, {40, 'I'}}},
-                      AdvanceCase{"   ", {}},
-                      AdvanceCase{"A\x7F\xC8" "B", {{0, 'A'}, {48, 'B'}}}));
+INSTANTIATE_TEST_SUITE_P(Strings, AdvanceTest,
+                         ::testing::Values(AdvanceCase{"LAL", {{0, 'L'}, {11, 'A'}, {27, 'L'}}},
+                                           AdvanceCase{"WIX", {{0, 'W'}, {24, 'I'}, {32, 'X'}}},
+                                           AdvanceCase{"M I", {{0, 'M'}, {40, 'I'}}},
+                                           AdvanceCase{"   ", {}},
+                                           AdvanceCase{"A\x7F\xC8"
+                                                       "B",
+                                                       {{0, 'A'}, {48, 'B'}}}));
 
 TEST_F(TextTest, DrawTextsPlacesEverySlot)
 {
     update_at(0x100);
     update_at(0x101);
     render::draw_texts();
-    EXPECT_EQ(markers(10), (std::vector<std::pair<int32_t, char>>{
-                               {20, 'L'}, {31, 'A'}, {47, 'M'}, {71, 'E'},
-                               {96, 'S'}, {112, 'C'}, {128, 'H'}, {144, 'O'}, {160, 'O'}, {176, 'L'}}));
+    EXPECT_EQ(markers(10), (std::vector<std::pair<int32_t, char>>{{20, 'L'},
+                                                                  {31, 'A'},
+                                                                  {47, 'M'},
+                                                                  {71, 'E'},
+                                                                  {96, 'S'},
+                                                                  {112, 'C'},
+                                                                  {128, 'H'},
+                                                                  {144, 'O'},
+                                                                  {160, 'O'},
+                                                                  {176, 'L'}}));
 }
 
 // Index 0 is transparent: only the glyph's own strokes change the scene below.
@@ -188,14 +195,16 @@ TEST_F(TextTest, TextRunsIntoTheNextRowButNeverOutOfTheFrame)
 namespace {
 
 uint16_t golden_position;
-uint16_t read_golden_position() { return golden_position; }
+uint16_t read_golden_position()
+{
+    return golden_position;
+}
 
 // Pins the stored font and its palette, the glyph addressing, the letter advances and the
 // three lines of the table shown in order 13, on a black frame.
 TEST(TextGoldenTest, StoredTableLinesOnTheStoredFont)
 {
-    if (!render_test::real_assets())
-        GTEST_SKIP() << "needs the generated assets";
+    if (!render_test::real_assets()) GTEST_SKIP() << "needs the generated assets";
     render_test::TestFrame frame;
     render::init_palettes();
     render::set_music_position_source(read_golden_position);
@@ -203,7 +212,8 @@ TEST(TextGoldenTest, StoredTableLinesOnTheStoredFont)
         render::update_texts();
     EXPECT_EQ(render::active_text_count, 3);
     render::draw_texts();
-    EXPECT_EQ(render_test::frame_hash(), 0xe9db33b887c51a23u) << std::hex << render_test::frame_hash();
+    EXPECT_EQ(render_test::frame_hash(), 0xe9db33b887c51a23u)
+        << std::hex << render_test::frame_hash();
     render::set_music_position_source(nullptr);
     render::clear_texts();
 }

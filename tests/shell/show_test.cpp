@@ -49,7 +49,8 @@ Outcome run_command(const std::string& command)
 // Runs quorbela-capture with `arguments`; stdout is kept, stderr joins it when asked.
 Outcome capture(const std::string& arguments, bool with_stderr = false)
 {
-    return run_command(std::string(CAPTURE_PATH) + " --no-progress " + arguments + (with_stderr ? " 2>&1" : ""));
+    return run_command(std::string(CAPTURE_PATH) + " --no-progress " + arguments +
+                       (with_stderr ? " 2>&1" : ""));
 }
 
 std::string slurp(const std::string& path)
@@ -73,10 +74,11 @@ std::vector<Scene> scenes_of(const std::string& summary)
     for (size_t at = summary.find(key); at != std::string::npos; at = summary.find(key, at + 1)) {
         char name[16] = {};
         Scene s;
-        if (std::sscanf(summary.c_str() + at,
-                        "{\"scene\":\"%15[^\"]\",\"first_frame\":%ld,\"frames\":%ld,\"start_position\":%ld,"
-                        "\"end_position\":%ld,",
-                        name, &s.first_frame, &s.frames, &s.start_position, &s.end_position) == 5) {
+        if (std::sscanf(
+                summary.c_str() + at,
+                "{\"scene\":\"%15[^\"]\",\"first_frame\":%ld,\"frames\":%ld,\"start_position\":%ld,"
+                "\"end_position\":%ld,",
+                name, &s.first_frame, &s.frames, &s.start_position, &s.end_position) == 5) {
             s.name = name;
             scenes.push_back(s);
         }
@@ -84,10 +86,12 @@ std::vector<Scene> scenes_of(const std::string& summary)
     return scenes;
 }
 
-const std::vector<std::string> SHOW_ORDER = {"1", "flash", "2", "3", "4", "5", "flash", "6", "7", "8"};
+const std::vector<std::string> SHOW_ORDER = {"1", "flash", "2", "3", "4",
+                                             "5", "flash", "6", "7", "8"};
 // Where the music ends scenes 1 to 7; scene 8 waits for Escape.
-const std::map<std::string, long> END_POSITION = {{"1", 0x0500}, {"2", 0x0700}, {"3", 0x0800}, {"4", 0x0900},
-                                                  {"5", 0x0B00}, {"6", 0x0E00}, {"7", 0x1200}};
+const std::map<std::string, long> END_POSITION = {{"1", 0x0500}, {"2", 0x0700}, {"3", 0x0800},
+                                                  {"4", 0x0900}, {"5", 0x0B00}, {"6", 0x0E00},
+                                                  {"7", 0x1200}};
 
 class ShowTest : public testing::Test {
 protected:
@@ -125,7 +129,8 @@ TEST_F(ShowTest, WithoutSoundEachEscapeEndsOneScene)
     const std::vector<Scene> scenes = scenes_of(run.out);
     ASSERT_EQ(scenes.size(), SHOW_ORDER.size()) << run.out;
     EXPECT_EQ(scenes[0].frames, 70);  // pressed on frame 69
-    EXPECT_EQ(scenes[2].frames, 67);  // 73 .. 139: the first frame after the flash polls a released key
+    EXPECT_EQ(scenes[2].frames,
+              67);  // 73 .. 139: the first frame after the flash polls a released key
     for (const Scene& scene : scenes) {
         EXPECT_EQ(scene.start_position, 0);
         EXPECT_EQ(scene.end_position, 0);
@@ -183,7 +188,8 @@ TEST_F(ShowTest, TwoCapturesGiveTheSameBytesAndThePinnedFrames)
     const std::string args = "--fps 10 --every 10 --last-scene-seconds 1 ";
     for (const char* run_name : {"a", "b"}) {
         const std::string out = dir_ + "/" + run_name;
-        const Outcome run = capture(args + "--out " + out + " --positions " + out + "/positions.txt --hashes " + out + "/hashes.txt");
+        const Outcome run = capture(args + "--out " + out + " --positions " + out +
+                                    "/positions.txt --hashes " + out + "/hashes.txt");
         ASSERT_EQ(run.status, 0) << run.out;
     }
     const std::string a = dir_ + "/a/", b = dir_ + "/b/";
@@ -201,20 +207,22 @@ TEST_F(ShowTest, TwoCapturesGiveTheSameBytesAndThePinnedFrames)
         {800, "0f23947ce2dbb881"},   // scene 5: swirl at full weight with the dot trail
         {1000, "12c3a80c8771c60d"},  // scene 6: the cloud, swinging on scene 5's angle
         {1300, "0c7864210d0e7a4d"},  // scene 7: the strobe pictures
-        {1470, "107820a45cc38e2f"},               // scene 8's first frame: the crystal still at full colour
-        {1480, "3e5b582af1535ac8"},               // scene 8 after it: the crystal dimmed behind the picture
+        {1470, "107820a45cc38e2f"},  // scene 8's first frame: the crystal still at full colour
+        {1480, "3e5b582af1535ac8"},  // scene 8 after it: the crystal dimmed behind the picture
     };
     std::map<long, std::string> kept;
     std::istringstream lines(hashes);
     long frame;
     std::string hash;
     while (lines >> frame >> hash) kept[frame] = hash;
-    for (const auto& [pinned_frame, pinned_hash] : pinned) EXPECT_EQ(kept[pinned_frame], pinned_hash) << "frame " << pinned_frame;
+    for (const auto& [pinned_frame, pinned_hash] : pinned)
+        EXPECT_EQ(kept[pinned_frame], pinned_hash) << "frame " << pinned_frame;
 }
 
 TEST_F(ShowTest, VideoIsFourByThreeH264WithAacOfTheShowsLength)
 {
-    if (std::system("command -v ffprobe >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
+    if (std::system("command -v ffprobe >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ffmpeg is not installed";
     const std::string video = dir_ + "/show.mp4";
     const Outcome run = capture("--fps 10 --escape-held --summary --video " + video);
     ASSERT_EQ(run.status, 0) << run.out;
@@ -222,8 +230,10 @@ TEST_F(ShowTest, VideoIsFourByThreeH264WithAacOfTheShowsLength)
     ASSERT_FALSE(scenes.empty());
     const double seconds = (scenes.back().first_frame + scenes.back().frames) / 10.0;
 
-    const Outcome probe = run_command("ffprobe -v error -show_entries stream=codec_name,width,height,display_aspect_ratio,"
-                                      "duration -of default=noprint_wrappers=1 '" + video + "'");
+    const Outcome probe = run_command(
+        "ffprobe -v error -show_entries stream=codec_name,width,height,display_aspect_ratio,"
+        "duration -of default=noprint_wrappers=1 '" +
+        video + "'");
     EXPECT_NE(probe.out.find("codec_name=h264"), std::string::npos) << probe.out;
     EXPECT_NE(probe.out.find("width=640\nheight=480"), std::string::npos) << probe.out;
     EXPECT_NE(probe.out.find("codec_name=aac"), std::string::npos) << probe.out;
@@ -243,7 +253,8 @@ TEST_F(ShowTest, FlashReportFindsTheStrobeAndTheGentleShowSafe)
     std::string line;
     std::map<std::string, int> unsafe_scenes;
     while (std::getline(lines, line)) {
-        if (line.find("  unsafe") != std::string::npos) ++unsafe_scenes[line.substr(0, line.find(' '))];
+        if (line.find("  unsafe") != std::string::npos)
+            ++unsafe_scenes[line.substr(0, line.find(' '))];
     }
     EXPECT_EQ(unsafe_scenes.count("7"), 1u) << table.out;
     EXPECT_EQ(unsafe_scenes.count("flash"), 0u) << table.out;
@@ -261,7 +272,8 @@ TEST_F(ShowTest, FlashReportFindsTheStrobeAndTheGentleShowSafe)
     }
     const std::string key = "\"most_flashes\":";
     int reported = 0;
-    for (size_t at = gentle.out.find(key); at != std::string::npos; at = gentle.out.find(key, at + 1)) {
+    for (size_t at = gentle.out.find(key); at != std::string::npos;
+         at = gentle.out.find(key, at + 1)) {
         ++reported;
         EXPECT_LE(std::stoi(gentle.out.substr(at + key.size())), 3) << gentle.out;
     }
@@ -286,15 +298,19 @@ TEST_F(ShowTest, BadUsageAndMissingFfmpegGetOneLine)
     EXPECT_EQ(bad.out, "quorbela-capture: --fps: '0' is not a frame rate from 1 to 1000\n");
     const Outcome unknown = capture("--frobnicate", true);
     EXPECT_EQ(unknown.status, 2);
-    const Outcome no_ffmpeg = run_command("PATH=/nonexistent " + std::string(CAPTURE_PATH) + " --video " + dir_ + "/x.mp4 2>&1");
-    EXPECT_EQ(no_ffmpeg.out, "quorbela-capture: ffmpeg is not on PATH (--video needs it; on Debian: apt-get install ffmpeg)\n");
+    const Outcome no_ffmpeg = run_command("PATH=/nonexistent " + std::string(CAPTURE_PATH) +
+                                          " --video " + dir_ + "/x.mp4 2>&1");
+    EXPECT_EQ(no_ffmpeg.out,
+              "quorbela-capture: ffmpeg is not on PATH (--video needs it; on Debian: apt-get "
+              "install ffmpeg)\n");
     EXPECT_EQ(no_ffmpeg.status, 1);
 }
 
 // The video options take the sizes that keep the pixels whole and the three qualities.
 TEST_F(ShowTest, VideoSizeAndQualityTakeOnlyWhatTheyOffer)
 {
-    for (const char* wrong : {"--video-size 640x400", "--video-size 2", "--video-quality high", "--video-size"}) {
+    for (const char* wrong :
+         {"--video-size 640x400", "--video-size 2", "--video-quality high", "--video-size"}) {
         const Outcome run = capture(wrong, true);
         EXPECT_EQ(run.status, 2) << wrong;
         EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
@@ -315,8 +331,9 @@ TEST_F(ShowTest, AFailedOutputEndsTheShowAtOnceWithOneLineAndExitOne)
     }
     std::filesystem::permissions(bin + "/ffmpeg", std::filesystem::perms::owner_all);
     const std::string positions = dir_ + "/positions.txt";
-    const Outcome run = run_command("PATH=" + bin + ":$PATH " + std::string(CAPTURE_PATH) + " --no-progress --video " +
-                                    dir_ + "/x.mp4 --positions " + positions + " 2>&1");
+    const Outcome run =
+        run_command("PATH=" + bin + ":$PATH " + std::string(CAPTURE_PATH) +
+                    " --no-progress --video " + dir_ + "/x.mp4 --positions " + positions + " 2>&1");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "quorbela-capture: ffmpeg stopped taking frames\n");
     const std::string presented = slurp(positions);
@@ -327,8 +344,8 @@ TEST_F(ShowTest, AFailedOutputEndsTheShowAtOnceWithOneLineAndExitOne)
 // opens first and must not add its own complaints to the one line.
 TEST(DemoProgram, WithoutADisplaySaysOneLineAndExitsZero)
 {
-    const Outcome run =
-        run_command("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " + std::string(QUORBELA_PATH) + " 2>&1 >/dev/null");
+    const Outcome run = run_command("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " +
+                                    std::string(QUORBELA_PATH) + " 2>&1 >/dev/null");
     EXPECT_EQ(run.out, "MORVA Q-ENGINE V2.2: Sorry, I can't init DirectDraw\n");
     EXPECT_EQ(run.status, 0);
 }
@@ -395,7 +412,8 @@ TEST_P(StrobeTest, PicturesSwapOnListedRowsOnly)
                                 current_scene = scene;
                                 if (current_scene == "7") {
                                     scene_7_start = platform::headless::frames_presented();
-                                    platform::headless::set_key_script({{platform::KEY_ESCAPE, scene_7_start + 5, UINT64_MAX}});
+                                    platform::headless::set_key_script(
+                                        {{platform::KEY_ESCAPE, scene_7_start + 5, UINT64_MAX}});
                                 }
                             },
                             nullptr});
@@ -411,14 +429,14 @@ TEST_P(StrobeTest, PicturesSwapOnListedRowsOnly)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, StrobeTest,
-    testing::Values(StrobeCase{0x1027, {1, 2, 1, 2, 1, 2}},  // row 39 of order 16: one entry, a swap a frame
-                    StrobeCase{0x103C, {1, 1, 1, 1, 1, 1}},  // row 60: listed twice, the swaps cancel
-                    StrobeCase{0x0E05, {1, 1, 1, 1, 1, 1}},  // a row between entries changes nothing
-                    StrobeCase{0x1104, {1, 2, 1, 2, 1, 2}},
-                    // The gentle show swaps once on the row and holds; row 60 still cancels.
-                    StrobeCase{0x1027, {1, 2, 2, 2, 2, 2}, true},
-                    StrobeCase{0x103C, {1, 1, 1, 1, 1, 1}, true},
-                    StrobeCase{0x0E05, {1, 1, 1, 1, 1, 1}, true}));
+    testing::Values(
+        StrobeCase{0x1027, {1, 2, 1, 2, 1, 2}},  // row 39 of order 16: one entry, a swap a frame
+        StrobeCase{0x103C, {1, 1, 1, 1, 1, 1}},  // row 60: listed twice, the swaps cancel
+        StrobeCase{0x0E05, {1, 1, 1, 1, 1, 1}},  // a row between entries changes nothing
+        StrobeCase{0x1104, {1, 2, 1, 2, 1, 2}},
+        // The gentle show swaps once on the row and holds; row 60 still cancels.
+        StrobeCase{0x1027, {1, 2, 2, 2, 2, 2}, true}, StrobeCase{0x103C, {1, 1, 1, 1, 1, 1}, true},
+        StrobeCase{0x0E05, {1, 1, 1, 1, 1, 1}, true}));
 
 // A display that refuses the mode: the message, exit code 0, and no frame ever presented.
 TEST(ShowDeathTest, RefusedVideoModeEndsBeforeAnyScene)
@@ -428,7 +446,8 @@ TEST(ShowDeathTest, RefusedVideoModeEndsBeforeAnyScene)
         {
             platform::headless::reset();
             platform::headless::fail_display(platform::headless::DisplayFailure::VIDEO_MODE);
-            platform::headless::set_frame_sink([](const platform::headless::Frame&) { std::fputs("frame\n", stderr); });
+            platform::headless::set_frame_sink(
+                [](const platform::headless::Frame&) { std::fputs("frame\n", stderr); });
             shell::run_demo(nullptr, platform::SHOW_NORMAL, shell::DemoSetup{true});
         },
         testing::ExitedWithCode(0), "^MORVA Q-ENGINE V2.2: Sorry, I can't set this video mode\n$");

@@ -28,7 +28,8 @@ namespace {
 TEST(OfflineRender, IsRefusedWhileLiveSoundPlaysAndTheLiveSoundPlaysOn)
 {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    player::Song* live = test_support::load_module(xmwriter::write(test_support::song_module(2, 8, 3)));
+    player::Song* live =
+        test_support::load_module(xmwriter::write(test_support::song_module(2, 8, 3)));
     ASSERT_NE(live, nullptr);
     ASSERT_TRUE(platform::audio_set_device(platform::sdl_audio_device()));
     if (!player::sound_open(44100)) {
@@ -37,9 +38,11 @@ TEST(OfflineRender, IsRefusedWhileLiveSoundPlaysAndTheLiveSoundPlaysOn)
     }
     ASSERT_TRUE(player::song_start(live));
 
-    player::Song* other = test_support::load_module(xmwriter::write(test_support::song_module(1, 4, 3)));
+    player::Song* other =
+        test_support::load_module(xmwriter::write(test_support::song_module(1, 4, 3)));
     ASSERT_NE(other, nullptr);
-    const offline::RenderResult result = offline::render_song(other, 44100, 44100, true, false, nullptr, nullptr);
+    const offline::RenderResult result =
+        offline::render_song(other, 44100, 44100, true, false, nullptr, nullptr);
     EXPECT_FALSE(result.started);
 
     // SDL's audio thread goes on reading the ring it was given.
@@ -77,7 +80,8 @@ uint32_t header_data_size(const std::string& bytes)
 {
     if (bytes.size() < 44) return 0;
     const auto* at = reinterpret_cast<const uint8_t*>(bytes.data()) + 40;
-    return static_cast<uint32_t>(at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24);
+    return static_cast<uint32_t>(at[0] | at[1] << 8 | at[2] << 16 |
+                                 static_cast<uint32_t>(at[3]) << 24);
 }
 
 class WavWriterTest : public testing::Test {

@@ -22,18 +22,10 @@ namespace fs = std::filesystem;
 
 // The player's one header, the interface headers of the platform and each backend's own.
 const std::set<std::string> PUBLIC_HEADERS = {
-    "player/player.h",
-    "platform/audio.h",
-    "platform/input.h",
-    "platform/video.h",
-    "platform/window.h",
-    "platform/headless/headless.h",
-    "platform/sdl/options.h",
-    "platform/sdl/sdl_audio.h",
-    "platform/virtual/virtual_audio.h",
-    "platform/web/web.h",
-    "platform/web/web_audio.h",
-    "platform/win32/wave_out.h",
+    "player/player.h",        "platform/audio.h",         "platform/input.h",
+    "platform/video.h",       "platform/window.h",        "platform/headless/headless.h",
+    "platform/sdl/options.h", "platform/sdl/sdl_audio.h", "platform/virtual/virtual_audio.h",
+    "platform/web/web.h",     "platform/web/web_audio.h", "platform/win32/wave_out.h",
 };
 // Programs that write modules use the format's own numbers.
 const std::set<std::string> FORMAT_HEADERS = {"player/xm.h", "player/replay/effects.h"};
@@ -48,7 +40,8 @@ TEST(ToolIncludes, OnlyPublicPlayerAndPlatformHeaders)
         if (!entry.is_regular_file() || (extension != ".cpp" && extension != ".h")) continue;
         ++files;
         const std::string file = fs::relative(entry.path(), root).generic_string();
-        const bool writes_modules = MODULE_WRITERS.count(fs::path(file).parent_path().generic_string()) != 0;
+        const bool writes_modules =
+            MODULE_WRITERS.count(fs::path(file).parent_path().generic_string()) != 0;
         std::ifstream in(entry.path());
         std::string line;
         while (std::getline(in, line)) {
@@ -86,13 +79,15 @@ TEST(Readme, EveryPictureItShowsIsInTheRepository)
     while (std::getline(in, line)) readme += line + "\n";
     const std::vector<std::string> pictures = readme_pictures(readme);
     EXPECT_GE(pictures.size(), 8u);
-    const bool in_git = std::filesystem::exists(root / ".git") && std::system("git --version >/dev/null 2>&1") == 0;
+    const bool in_git =
+        std::filesystem::exists(root / ".git") && std::system("git --version >/dev/null 2>&1") == 0;
     for (const std::string& picture : pictures) {
-        EXPECT_EQ(picture.find("://"), std::string::npos) << picture << " is not a file of the repository";
+        EXPECT_EQ(picture.find("://"), std::string::npos)
+            << picture << " is not a file of the repository";
         EXPECT_TRUE(std::filesystem::is_regular_file(root / picture)) << picture;
         if (!in_git) continue;
-        const std::string command =
-            "git -C '" + root.string() + "' ls-files --error-unmatch -- '" + picture + "' >/dev/null 2>&1";
+        const std::string command = "git -C '" + root.string() + "' ls-files --error-unmatch -- '" +
+                                    picture + "' >/dev/null 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << picture << " is not tracked by git";
     }
 }

@@ -39,7 +39,10 @@ private:
 struct Canvas {
     int width = 0, height = 0;
     std::vector<double> pixels;
-    Canvas(int w, int h, double fill = 0.0) : width(w), height(h), pixels(static_cast<size_t>(w) * h, fill) {}
+    Canvas(int w, int h, double fill = 0.0)
+        : width(w), height(h), pixels(static_cast<size_t>(w) * h, fill)
+    {
+    }
     double& at(int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; }
     double at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
@@ -69,7 +72,8 @@ Font make_font();
 std::vector<double> glyph_coverage(char ch);
 int text_width(const std::string& text);  // the sum of the glyph advances
 // Draws text with glyph coverage scaled by `scale` onto a canvas (max blend with `value`).
-void draw_text(Canvas& canvas, const std::string& text, double x, double y, double scale, double value);
+void draw_text(Canvas& canvas, const std::string& text, double x, double y, double scale,
+               double value);
 
 struct Pictures {
     Bytes intro, strobe1, strobe2, final_overlay, fade_mask, dot;

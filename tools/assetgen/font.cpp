@@ -15,7 +15,7 @@ namespace assetgen {
 
 namespace {
 
-constexpr double PEN = 2.15;            // stroke radius in pixels
+constexpr double PEN = 2.15;             // stroke radius in pixels
 constexpr double ROW_STEP = 20.0 / 6.0;  // seven rows from y 3 to y 23
 constexpr double TOP = 3.0;
 constexpr double LEFT = 2.4;
@@ -95,7 +95,10 @@ struct Segment {
     double x0, y0, x1, y1;
 };
 
-double column_step(char ch) { return (ch == 'W' || ch == 'M') ? 3.0 : 2.5; }
+double column_step(char ch)
+{
+    return (ch == 'W' || ch == 'M') ? 3.0 : 2.5;
+}
 
 // The pen's path for a glyph, in glyph pixels.
 std::vector<Segment> skeleton(char ch)
@@ -112,7 +115,8 @@ std::vector<Segment> skeleton(char ch)
     const double step = column_step(ch);
     // Narrow punctuation stands in the middle of its advance.
     double left = LEFT;
-    if (assets::glyph_advance(ch) == assets::glyph_advance(' ') && w < 5) left += (4 - (w - 1)) * step * 0.5;
+    if (assets::glyph_advance(ch) == assets::glyph_advance(' ') && w < 5)
+        left += (4 - (w - 1)) * step * 0.5;
     auto px = [&](int c) { return left + c * step; };
     auto py = [&](int r) { return TOP + r * ROW_STEP; };
     for (int r = 0; r < h; ++r) {
@@ -156,7 +160,8 @@ double nearest(const std::vector<Segment>& segments, double x, double y, double*
 double stroke_shade(double y, double d, double nx, double ny)
 {
     const double t = y / assets::GLYPH_HEIGHT;
-    double sky = t < 0.52 ? 1.0 - 0.75 * smoothstep(0.0, 0.52, t) : 0.95 - 0.55 * smoothstep(0.52, 1.0, t);
+    double sky =
+        t < 0.52 ? 1.0 - 0.75 * smoothstep(0.0, 0.52, t) : 0.95 - 0.55 * smoothstep(0.52, 1.0, t);
     const double h = std::sqrt(std::max(0.0, 1.0 - (d / PEN) * (d / PEN)));
     const double r = d / PEN;
     const double lx = -0.45, ly = -0.55, lz = 0.70;
@@ -188,20 +193,24 @@ std::vector<double> glyph_coverage(char ch)
     return cov;
 }
 
-void draw_text(Canvas& canvas, const std::string& text, double x, double y, double scale, double value)
+void draw_text(Canvas& canvas, const std::string& text, double x, double y, double scale,
+               double value)
 {
     double pen_x = x;
     for (char ch : text) {
         const std::vector<Segment> segs = skeleton(ch);
         if (!segs.empty()) {
             const int x0 = std::max(0, static_cast<int>(pen_x));
-            const int x1 = std::min(canvas.width, static_cast<int>(pen_x + assets::GLYPH_WIDTH * scale) + 1);
+            const int x1 =
+                std::min(canvas.width, static_cast<int>(pen_x + assets::GLYPH_WIDTH * scale) + 1);
             const int y0 = std::max(0, static_cast<int>(y));
-            const int y1 = std::min(canvas.height, static_cast<int>(y + assets::GLYPH_HEIGHT * scale) + 1);
+            const int y1 =
+                std::min(canvas.height, static_cast<int>(y + assets::GLYPH_HEIGHT * scale) + 1);
             for (int py = y0; py < y1; ++py)
                 for (int px = x0; px < x1; ++px) {
                     double nx, ny;
-                    const double d = nearest(segs, (px + 0.5 - pen_x) / scale, (py + 0.5 - y) / scale, &nx, &ny);
+                    const double d =
+                        nearest(segs, (px + 0.5 - pen_x) / scale, (py + 0.5 - y) / scale, &nx, &ny);
                     const double cov = clamp01((PEN - d) * scale + 0.5);
                     canvas.at(px, py) = std::max(canvas.at(px, py), cov * value);
                 }
@@ -223,11 +232,13 @@ Font make_font()
                 const double d = nearest(segs, x + 0.5, y + 0.5, &nx, &ny);
                 uint8_t index = 0;
                 if (d <= PEN) {
-                    index = static_cast<uint8_t>(2 + std::lround(stroke_shade(y + 0.5, d, nx, ny) * 253.0));
+                    index = static_cast<uint8_t>(
+                        2 + std::lround(stroke_shade(y + 0.5, d, nx, ny) * 253.0));
                 } else if (d <= PEN + 1.25) {
                     index = 1;
                 }
-                font.sheet[static_cast<size_t>(1 + y) * assets::FONT_WIDTH + static_cast<size_t>(cell_x + x)] = index;
+                font.sheet[static_cast<size_t>(1 + y) * assets::FONT_WIDTH +
+                           static_cast<size_t>(cell_x + x)] = index;
             }
     }
     // Index 1 is the dark rim; 2..255 run from deep copper through gold to white.

@@ -15,8 +15,10 @@ using xmwriter::Envelope;
 using xmwriter::Instrument;
 using xmwriter::Sample;
 
-
-size_t frames_for(double seconds, double rate) { return static_cast<size_t>(seconds * rate); }
+size_t frames_for(double seconds, double rate)
+{
+    return static_cast<size_t>(seconds * rate);
+}
 
 // Relative note for a sample whose cycle is the note C of `octave` at `rate`.
 int8_t relative_note(int octave, double rate)
@@ -35,7 +37,10 @@ Instrument one_sample(const char* name, Sample s)
     return ins;
 }
 
-double noise(Random& rng) { return rng.signed_unit(); }
+double noise(Random& rng)
+{
+    return rng.signed_unit();
+}
 
 // --- drums -------------------------------------------------------------------------------
 
@@ -50,7 +55,8 @@ Instrument kick()
         const double t = i / RATE;
         const double f = 46.0 + 120.0 * std::exp(-t / 0.032) + 300.0 * std::exp(-t / 0.004);
         phase += f / RATE;
-        const double body = std::sin(TAU * phase) * std::exp(-t / 0.16) * std::min(1.0, (0.28 - t) / 0.03);
+        const double body =
+            std::sin(TAU * phase) * std::exp(-t / 0.16) * std::min(1.0, (0.28 - t) / 0.03);
         click.run(noise(rng), 3000.0, 0.2, RATE);
         const double snap = click.high * std::exp(-t / 0.003) * 0.5;
         s[i] = std::tanh(1.8 * body + snap);
@@ -119,7 +125,8 @@ Instrument clap()
         const double t = i / RATE;
         bp.run(noise(rng), 1150.0, 0.55, RATE);
         double env = std::exp(-t / 0.07) * (t > 0.024 ? 1.0 : 0.0);
-        for (double at : {0.0, 0.009, 0.017}) env += (t >= at && t < at + 0.012) ? std::exp(-(t - at) / 0.004) : 0.0;
+        for (double at : {0.0, 0.009, 0.017})
+            env += (t >= at && t < at + 0.012) ? std::exp(-(t - at) / 0.004) : 0.0;
         s[i] = bp.band * env;
     }
     Sample smp = make_sample("clap", s, false);
@@ -162,7 +169,8 @@ Instrument crash()
         double m = 0.0;
         for (int k = 0; k < 24; ++k) m += std::sin(TAU * (partial_freq[k] * t + partial_phase[k]));
         hp.run(noise(rng) + m * 0.05, 3500.0, 0.1, RATE);
-        const double env = std::exp(-t / 0.28) * std::min(1.0, t / 0.002) * std::min(1.0, (0.75 - t) / 0.05);
+        const double env =
+            std::exp(-t / 0.28) * std::min(1.0, t / 0.002) * std::min(1.0, (0.75 - t) / 0.05);
         s[i] = hp.high * env;
     }
     Sample smp = make_sample("crash", s, false);
@@ -272,7 +280,8 @@ Instrument pluck_bass()
 // --- pads --------------------------------------------------------------------------------
 
 // Detuned saws whose cycle counts are whole numbers over the loop, so the loop is seamless.
-Signal saw_ensemble(size_t length, size_t cycle, const std::vector<std::pair<double, double>>& voices, double top_hz,
+Signal saw_ensemble(size_t length, size_t cycle,
+                    const std::vector<std::pair<double, double>>& voices, double top_hz,
                     double soft_hz)
 {
     Signal s(length);
@@ -282,7 +291,9 @@ Signal saw_ensemble(size_t length, size_t cycle, const std::vector<std::pair<dou
         const double f = RATE * cycles / length;
         const int top = static_cast<int>(top_hz / f);
         std::vector<double> amp(static_cast<size_t>(top) + 1);
-        for (int k = 1; k <= top; ++k) amp[static_cast<size_t>(k)] = weight / k / (1.0 + (k * f / soft_hz) * (k * f / soft_hz));
+        for (int k = 1; k <= top; ++k)
+            amp[static_cast<size_t>(k)] =
+                weight / k / (1.0 + (k * f / soft_hz) * (k * f / soft_hz));
         const double start = extra_cycles * 0.37;  // spread the voices' phases
         for (size_t i = 0; i < length; ++i) {
             const double p = cycles * static_cast<double>(i) / length + start;
@@ -297,7 +308,8 @@ Signal saw_ensemble(size_t length, size_t cycle, const std::vector<std::pair<dou
 Instrument strings()
 {
     const size_t n = 16384;
-    Signal s = saw_ensemble(n, 128, {{-1.0, 0.8}, {0.0, 1.0}, {1.0, 0.8}, {128.0, 0.35}, {130.0, 0.3}}, 9000.0, 2200.0);
+    Signal s = saw_ensemble(
+        n, 128, {{-1.0, 0.8}, {0.0, 1.0}, {1.0, 0.8}, {128.0, 0.35}, {130.0, 0.3}}, 9000.0, 2200.0);
     Sample smp = make_sample("strings", s, true);
     smp.loop = xmwriter::SAMPLE_FORWARD;
     smp.loop_length = static_cast<uint32_t>(n);
@@ -319,7 +331,8 @@ Instrument choir()
     // Harmonics of two slightly detuned voices weighted by the formants of an open "ah".
     const size_t n = 8192, cycle = 128;
     Signal s(n);
-    const double formants[3][3] = {{750.0, 1.0, 110.0}, {1150.0, 0.6, 140.0}, {2800.0, 0.25, 250.0}};
+    const double formants[3][3] = {
+        {750.0, 1.0, 110.0}, {1150.0, 0.6, 140.0}, {2800.0, 0.25, 250.0}};
     for (double extra : {0.0, 1.0}) {
         const double cycles = static_cast<double>(n) / cycle + extra;
         const double f = RATE * cycles / n;
@@ -329,7 +342,8 @@ Instrument choir()
                 const double d = (k * f - fm[0]) / fm[2];
                 a += fm[1] * std::exp(-d * d);
             }
-            for (size_t i = 0; i < n; ++i) s[i] += a * std::sin(TAU * k * (cycles * i / n + extra * 0.21));
+            for (size_t i = 0; i < n; ++i)
+                s[i] += a * std::sin(TAU * k * (cycles * i / n + extra * 0.21));
         }
     }
     Sample smp = make_sample("choir", s, true);
@@ -354,8 +368,8 @@ Instrument glass()
     const double cycles = static_cast<double>(n) / cycle;
     for (size_t i = 0; i < n; ++i) {
         const double p = cycles * i / n;
-        s[i] = std::sin(TAU * p) + 0.4 * std::sin(TAU * 2 * p) + 0.15 * std::sin(TAU * 4 * p + 1.0) +
-               0.1 * std::sin(TAU * 6 * p + 0.5);
+        s[i] = std::sin(TAU * p) + 0.4 * std::sin(TAU * 2 * p) +
+               0.15 * std::sin(TAU * 4 * p + 1.0) + 0.1 * std::sin(TAU * 6 * p + 0.5);
     }
     Sample smp = make_sample("glass", s, true);
     smp.relative_note = relative_note(5, RATE);
@@ -460,8 +474,10 @@ Instrument power_stab()
         const double t = i / RATE;
         double osc = 0.0;
         for (int v = 0; v < 4; ++v)
-            osc += saw_wave(t * C4 * notes[v] * (1.0 + 0.003 * (v - 1.5)), C4 * notes[v], 10000.0) * (v == 3 ? 0.6 : 1.0);
-        const double env = std::min(1.0, t / 0.003) * std::exp(-t / 0.12) * std::min(1.0, (0.3 - t) / 0.02);
+            osc += saw_wave(t * C4 * notes[v] * (1.0 + 0.003 * (v - 1.5)), C4 * notes[v], 10000.0) *
+                   (v == 3 ? 0.6 : 1.0);
+        const double env =
+            std::min(1.0, t / 0.003) * std::exp(-t / 0.12) * std::min(1.0, (0.3 - t) / 0.02);
         s[i] = std::tanh(1.2 * lp.run(osc, 1300.0 + 5000.0 * std::exp(-t / 0.07), 0.3, RATE)) * env;
     }
     return one_sample("power stab", make_sample("power stab", s, true));
@@ -476,8 +492,10 @@ Instrument brass()
         const double t = std::min(static_cast<double>(i), static_cast<double>(attack)) / RATE;
         const double p = static_cast<double>(i) / cycle;
         const double osc = saw_wave(p, C4, 9000.0) + 0.5 * saw_wave(p * 2.0 + 0.1, 2 * C4, 9000.0);
-        const double cutoff = 900.0 + 2600.0 * std::min(1.0, t / 0.04) * (0.6 + 0.4 * std::exp(-t / 0.1));
-        s[i] = std::tanh(1.3 * lp.run(osc, cutoff, 0.2, RATE)) * std::min(1.0, t / 0.01 + (i >= attack ? 1.0 : 0.0));
+        const double cutoff =
+            900.0 + 2600.0 * std::min(1.0, t / 0.04) * (0.6 + 0.4 * std::exp(-t / 0.1));
+        s[i] = std::tanh(1.3 * lp.run(osc, cutoff, 0.2, RATE)) *
+               std::min(1.0, t / 0.01 + (i >= attack ? 1.0 : 0.0));
     }
     Sample smp = make_sample("brass", s, true);
     smp.loop = xmwriter::SAMPLE_FORWARD;
@@ -515,7 +533,8 @@ Instrument epiano()
     Signal s(n);
     for (size_t i = 0; i < n; ++i) {
         const double t = i / HALF_RATE;
-        const double body = std::sin(TAU * f * t + 1.4 * std::exp(-t / 0.3) * std::sin(TAU * f * t));
+        const double body =
+            std::sin(TAU * f * t + 1.4 * std::exp(-t / 0.3) * std::sin(TAU * f * t));
         const double tine = std::sin(TAU * f * 7.0 * t) * std::exp(-t / 0.03) * 0.35;
         s[i] = (body + tine) * std::exp(-t / 0.45) * std::min(1.0, t / 0.003);
     }
@@ -540,7 +559,9 @@ Instrument orchestra_hit()
         for (double c : chord) osc += saw_wave(t * f * c * bend, f * c, 6500.0);
         const double smack = noise(rng) * std::exp(-t / 0.015);
         const double env = std::min(1.0, t / 0.002) * std::exp(-t / 0.14);
-        s[i] = std::tanh(1.4 * lp.run(osc * 0.5 + smack, 5000.0 * std::exp(-t / 0.25) + 800.0, 0.2, HALF_RATE)) * env;
+        s[i] = std::tanh(1.4 * lp.run(osc * 0.5 + smack, 5000.0 * std::exp(-t / 0.25) + 800.0, 0.2,
+                                      HALF_RATE)) *
+               env;
     }
     Sample smp = make_sample("orchestra hit", s, true);
     smp.relative_note = relative_note(4, HALF_RATE);
@@ -625,7 +646,8 @@ Instrument sub_drop()
     for (size_t i = 0; i < n; ++i) {
         const double t = i / rate;
         phase += (34.0 + 70.0 * std::exp(-t / 0.35)) / rate;
-        s[i] = std::tanh(1.6 * std::sin(TAU * phase)) * std::exp(-t / 0.45) * std::min(1.0, t / 0.004);
+        s[i] =
+            std::tanh(1.6 * std::sin(TAU * phase)) * std::exp(-t / 0.45) * std::min(1.0, t / 0.004);
     }
     Sample smp = make_sample("sub drop", s, true);
     smp.relative_note = relative_note(4, rate);
@@ -636,10 +658,11 @@ Instrument sub_drop()
 
 std::vector<xmwriter::Instrument> make_instruments(size_t wind_frames)
 {
-    return {kick(),        snare(),      closed_hat(),  open_hat(),    clap(),   tom(),          crash(),
-            shaker(),      sub_bass(),   pluck_bass(),  strings(),     choir(),  square_lead(),  saw_lead(),
-            arp_pluck(),   power_stab(), bell(),        epiano(),      orchestra_hit(), riser(), zap(),
-            wind(wind_frames), glass(),  rim(),         brass(),       sub_drop(), snare_roll()};
+    return {kick(),          snare(),    closed_hat(), open_hat(),        clap(),    tom(),
+            crash(),         shaker(),   sub_bass(),   pluck_bass(),      strings(), choir(),
+            square_lead(),   saw_lead(), arp_pluck(),  power_stab(),      bell(),    epiano(),
+            orchestra_hit(), riser(),    zap(),        wind(wind_frames), glass(),   rim(),
+            brass(),         sub_drop(), snare_roll()};
 }
 
 }  // namespace assetgen

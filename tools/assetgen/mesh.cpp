@@ -12,11 +12,26 @@ struct Vec {
     double x, y, z;
 };
 
-Vec sub(Vec a, Vec b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-double dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec cross(Vec a, Vec b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-double length(Vec a) { return std::sqrt(dot(a, a)); }
-Vec scale(Vec a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+Vec sub(Vec a, Vec b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+double dot(Vec a, Vec b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+Vec cross(Vec a, Vec b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double length(Vec a)
+{
+    return std::sqrt(dot(a, a));
+}
+Vec scale(Vec a, double s)
+{
+    return {a.x * s, a.y * s, a.z * s};
+}
 
 constexpr double OUTER_RADIUS = 82.0;
 constexpr double INNER_RADIUS = 41.0;
@@ -42,7 +57,8 @@ Mesh make_mesh()
                 outer.push_back({b, c, a});
                 outer.push_back({c, a, b});
             }
-    // Pentagon centres point at the vertices of an icosahedron: cyclic permutations of (0, +-phi, +-1).
+    // Pentagon centres point at the vertices of an icosahedron: cyclic permutations of (0, +-phi,
+    // +-1).
     std::vector<Vec> axes;
     for (int sa = -1; sa <= 1; sa += 2)
         for (int sb = -1; sb <= 1; sb += 2) {
@@ -55,15 +71,19 @@ Mesh make_mesh()
     const double outer_scale = OUTER_RADIUS / phi;
     for (const Vec& v : outer) {
         const Vec s = scale(v, outer_scale);
-        mesh.vertices.push_back({static_cast<float>(s.x), static_cast<float>(s.y), static_cast<float>(s.z)});
+        mesh.vertices.push_back(
+            {static_cast<float>(s.x), static_cast<float>(s.y), static_cast<float>(s.z)});
     }
     for (const Vec& a : axes) {
         const Vec s = scale(a, INNER_RADIUS / length(a));
-        mesh.vertices.push_back({static_cast<float>(s.x), static_cast<float>(s.y), static_cast<float>(s.z)});
+        mesh.vertices.push_back(
+            {static_cast<float>(s.x), static_cast<float>(s.y), static_cast<float>(s.z)});
     }
 
     // Edges join vertices at the edge length 1 (in the unscaled coordinates).
-    auto adjacent = [&](size_t i, size_t j) { return std::fabs(length(sub(outer[i], outer[j])) - 1.0) < 1e-6; };
+    auto adjacent = [&](size_t i, size_t j) {
+        return std::fabs(length(sub(outer[i], outer[j])) - 1.0) < 1e-6;
+    };
     const size_t n = outer.size();
     for (size_t i = 0; i < n; ++i)
         for (size_t j = i + 1; j < n; ++j)
@@ -72,12 +92,15 @@ Mesh make_mesh()
                     // Wind the triangle counter-clockwise seen from outside.
                     const Vec normal = cross(sub(outer[j], outer[i]), sub(outer[k], outer[i]));
                     if (dot(normal, outer[i]) > 0)
-                        mesh.faces.push_back({static_cast<int32_t>(i), static_cast<int32_t>(j), static_cast<int32_t>(k)});
+                        mesh.faces.push_back({static_cast<int32_t>(i), static_cast<int32_t>(j),
+                                              static_cast<int32_t>(k)});
                     else
-                        mesh.faces.push_back({static_cast<int32_t>(i), static_cast<int32_t>(k), static_cast<int32_t>(j)});
+                        mesh.faces.push_back({static_cast<int32_t>(i), static_cast<int32_t>(k),
+                                              static_cast<int32_t>(j)});
                 }
 
-    // Each pentagon: the five outer vertices nearest its axis, in turn around it, fanned to the inner point.
+    // Each pentagon: the five outer vertices nearest its axis, in turn around it, fanned to the
+    // inner point.
     for (size_t p = 0; p < axes.size(); ++p) {
         const Vec axis = scale(axes[p], 1.0 / length(axes[p]));
         std::vector<std::pair<double, size_t>> near;
@@ -96,7 +119,8 @@ Mesh make_mesh()
         std::sort(ring.begin(), ring.end());
         const int32_t centre = static_cast<int32_t>(n + p);
         for (size_t k = 0; k < 5; ++k)
-            mesh.faces.push_back({static_cast<int32_t>(ring[k].second), static_cast<int32_t>(ring[(k + 1) % 5].second), centre});
+            mesh.faces.push_back({static_cast<int32_t>(ring[k].second),
+                                  static_cast<int32_t>(ring[(k + 1) % 5].second), centre});
     }
     return mesh;
 }

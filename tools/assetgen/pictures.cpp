@@ -66,7 +66,8 @@ Bytes make_intro()
         if (r < radius * 1.32 || r > radius * 2.25) return 0.0;
         const double band = 0.55 + 0.45 * std::sin(r * 0.55) * std::sin(r * 0.13 + 1.0);
         const double gap = (r > radius * 1.72 && r < radius * 1.80) ? 0.08 : 1.0;
-        const double edge = smoothstep(radius * 1.32, radius * 1.40, r) * (1.0 - smoothstep(radius * 2.15, radius * 2.25, r));
+        const double edge = smoothstep(radius * 1.32, radius * 1.40, r) *
+                            (1.0 - smoothstep(radius * 2.15, radius * 2.25, r));
         return clamp01(band * gap * edge * 0.95);
     };
     for (int y = 0; y < SCREEN_H; ++y)
@@ -228,7 +229,8 @@ Bytes make_final()
     for (int y = 12; y < 48; ++y)
         for (int x = 20; x < 300; ++x) {
             const size_t i = static_cast<size_t>(y) * SCREEN_W + x;
-            if (out[i] != 0 && c.pixels[i] > 0.5) out[i] = overlay_byte(1.0 - 0.55 * (y - 12) / 36.0);
+            if (out[i] != 0 && c.pixels[i] > 0.5)
+                out[i] = overlay_byte(1.0 - 0.55 * (y - 12) / 36.0);
         }
     return out;
 }
@@ -249,7 +251,8 @@ Bytes make_fade_mask()
             // Position along the arm (0..1) and distance from the centre both delay the wipe.
             const double t = 0.62 * arm + 0.38 * reach;
             const int m = 1 + static_cast<int>(std::lround(t * 212.0));
-            out[static_cast<size_t>(y) * SCREEN_W + x] = static_cast<uint8_t>(std::clamp(m, 1, 255));
+            out[static_cast<size_t>(y) * SCREEN_W + x] =
+                static_cast<uint8_t>(std::clamp(m, 1, 255));
         }
     return out;
 }
@@ -293,7 +296,8 @@ Bytes make_warp_texture()
             const double n2 = tile_fbm(u * 8.0 + 3.1, v * 8.0 + 1.7, 8, 4, 57);
             const double marble = 0.5 + 0.5 * std::sin(2.0 * PI * (2.0 * u + 3.0 * v) + 7.0 * n1);
             // Rings centred on a 4 x 4 lattice.
-            const double cu = u * 4.0 - std::floor(u * 4.0) - 0.5, cv = v * 4.0 - std::floor(v * 4.0) - 0.5;
+            const double cu = u * 4.0 - std::floor(u * 4.0) - 0.5,
+                         cv = v * 4.0 - std::floor(v * 4.0) - 0.5;
             const double rr = std::sqrt(cu * cu + cv * cv) + 0.15 * (n2 - 0.5);
             const double ring = std::pow(0.5 + 0.5 * std::cos(rr * 2.0 * PI * 3.0), 6.0);
             double value = 0.62 * marble + 0.38 * ring + 0.25 * (n2 - 0.5);
@@ -335,7 +339,8 @@ Bytes make_sine_bytes()
 {
     Bytes out(256);
     for (int k = 0; k < 256; ++k)
-        out[static_cast<size_t>(k)] = static_cast<uint8_t>(std::lround(127.0 + 127.0 * std::sin(2.0 * PI * k / 256.0)));
+        out[static_cast<size_t>(k)] =
+            static_cast<uint8_t>(std::lround(127.0 + 127.0 * std::sin(2.0 * PI * k / 256.0)));
     return out;
 }
 

@@ -5,9 +5,15 @@
 
 namespace assetgen {
 
-double clamp01(double v) { return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v); }
+double clamp01(double v)
+{
+    return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
+}
 
-uint8_t to_byte(double v) { return static_cast<uint8_t>(std::lround(clamp01(v) * 255.0)); }
+uint8_t to_byte(double v)
+{
+    return static_cast<uint8_t>(std::lround(clamp01(v) * 255.0));
+}
 
 double smoothstep(double edge0, double edge1, double x)
 {
@@ -62,9 +68,11 @@ Palette palette_from_stops(const std::vector<ColourStop>& stops)
         while (k + 2 < stops.size() && stops[k + 1].index < i) ++k;
         const ColourStop& a = stops[k];
         const ColourStop& b = stops[k + 1];
-        double t = b.index == a.index ? 0.0 : static_cast<double>(i - a.index) / (b.index - a.index);
+        double t =
+            b.index == a.index ? 0.0 : static_cast<double>(i - a.index) / (b.index - a.index);
         t = clamp01(t);
-        const double r = a.r + (b.r - a.r) * t, g = a.g + (b.g - a.g) * t, bl = a.b + (b.b - a.b) * t;
+        const double r = a.r + (b.r - a.r) * t, g = a.g + (b.g - a.g) * t,
+                     bl = a.b + (b.b - a.b) * t;
         p[static_cast<size_t>(i) * 3 + 0] = static_cast<uint8_t>(std::lround(clamp01(bl) * 63.0));
         p[static_cast<size_t>(i) * 3 + 1] = static_cast<uint8_t>(std::lround(clamp01(g) * 63.0));
         p[static_cast<size_t>(i) * 3 + 2] = static_cast<uint8_t>(std::lround(clamp01(r) * 63.0));

@@ -11,7 +11,10 @@ namespace assetgen {
 
 namespace {
 
-int hex(const std::string& s) { return static_cast<int>(std::stoul(s, nullptr, 16)); }
+int hex(const std::string& s)
+{
+    return static_cast<int>(std::stoul(s, nullptr, 16));
+}
 
 int effect_number(char c)
 {
@@ -24,7 +27,8 @@ int effect_number(char c)
 
 int note_number(const std::string& name)
 {
-    static const char* names[12] = {"C-", "C#", "D-", "D#", "E-", "F-", "F#", "G-", "G#", "A-", "A#", "B-"};
+    static const char* names[12] = {"C-", "C#", "D-", "D#", "E-", "F-",
+                                    "F#", "G-", "G#", "A-", "A#", "B-"};
     for (int k = 0; k < 12; ++k)
         if (name.compare(0, 2, names[k]) == 0) return 12 * (name[2] - '0') + k + 1;
     throw std::runtime_error("bad note " + name);
@@ -86,8 +90,8 @@ int Score::track(int pattern, int channel, int instrument, const std::string& te
     return row;
 }
 
-void Score::steps(int pattern, int channel, int instrument, int note, const std::string& s, int loud, int normal,
-                  int soft)
+void Score::steps(int pattern, int channel, int instrument, int note, const std::string& s,
+                  int loud, int normal, int soft)
 {
     for (int row = 0; row < 64; ++row) {
         const char c = s[static_cast<size_t>(row) % s.size()];

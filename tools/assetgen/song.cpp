@@ -16,14 +16,15 @@ namespace assetgen {
 namespace {
 
 // Channels.
-constexpr int KICK = 0, SNARE = 1, HAT = 2, BASS = 3, PAD1 = 4, PAD2 = 5, PAD3 = 6, LEAD = 7, ARP = 8, PERC = 9,
-              ECHO = 10, FX = 11;
+constexpr int KICK = 0, SNARE = 1, HAT = 2, BASS = 3, PAD1 = 4, PAD2 = 5, PAD3 = 6, LEAD = 7,
+              ARP = 8, PERC = 9, ECHO = 10, FX = 11;
 
 // Instruments, numbered as in the file.
-constexpr int I_KICK = 1, I_SNARE = 2, I_CHAT = 3, I_OHAT = 4, I_CLAP = 5, I_TOM = 6, I_CRASH = 7, I_SHAKER = 8,
-              I_SUB = 9, I_PBASS = 10, I_STRINGS = 11, I_CHOIR = 12, I_SQUARE = 13, I_SAW = 14, I_PLUCK = 15,
-              I_STAB = 16, I_BELL = 17, I_EPIANO = 18, I_ORCH = 19, I_RISER = 20, I_ZAP = 21, I_WIND = 22,
-              I_GLASS = 23, I_RIM = 24, I_BRASS = 25, I_DROP = 26, I_ROLL = 27;
+constexpr int I_KICK = 1, I_SNARE = 2, I_CHAT = 3, I_OHAT = 4, I_CLAP = 5, I_TOM = 6, I_CRASH = 7,
+              I_SHAKER = 8, I_SUB = 9, I_PBASS = 10, I_STRINGS = 11, I_CHOIR = 12, I_SQUARE = 13,
+              I_SAW = 14, I_PLUCK = 15, I_STAB = 16, I_BELL = 17, I_EPIANO = 18, I_ORCH = 19,
+              I_RISER = 20, I_ZAP = 21, I_WIND = 22, I_GLASS = 23, I_RIM = 24, I_BRASS = 25,
+              I_DROP = 26, I_ROLL = 27;
 
 const int C4_NOTE = 49;
 
@@ -36,10 +37,11 @@ struct Chord {
 const std::map<std::string, Chord>& chords()
 {
     static const std::map<std::string, Chord> table = {
-        {"Am", {9, {9, 0, 4}, true}},      {"F", {5, {5, 9, 0}, false}},     {"C", {0, {0, 4, 7}, false}},
-        {"G", {7, {7, 11, 2}, false}},     {"Dm", {2, {2, 5, 9}, true}},     {"Em", {4, {4, 7, 11}, true}},
-        {"E", {4, {4, 8, 11}, false}},     {"Fmaj7", {5, {9, 0, 4}, false}}, {"Em7", {4, {7, 11, 2}, true}},
-        {"Dm7", {2, {5, 9, 0}, true}},
+        {"Am", {9, {9, 0, 4}, true}},   {"F", {5, {5, 9, 0}, false}},
+        {"C", {0, {0, 4, 7}, false}},   {"G", {7, {7, 11, 2}, false}},
+        {"Dm", {2, {2, 5, 9}, true}},   {"Em", {4, {4, 7, 11}, true}},
+        {"E", {4, {4, 8, 11}, false}},  {"Fmaj7", {5, {9, 0, 4}, false}},
+        {"Em7", {4, {7, 11, 2}, true}}, {"Dm7", {2, {5, 9, 0}, true}},
     };
     return table;
 }
@@ -47,7 +49,10 @@ const std::map<std::string, Chord>& chords()
 using Progression = std::vector<std::string>;  // one chord per bar of 16 rows
 
 // Note number of pitch class `pc` in the window [low, low + 12).
-int in_window(int pc, int low) { return low + ((pc - (low - 1)) % 12 + 12) % 12; }
+int in_window(int pc, int low)
+{
+    return low + ((pc - (low - 1)) % 12 + 12) % 12;
+}
 
 class Song {
 public:
@@ -84,7 +89,8 @@ public:
     }
 
     // Bass on the chord roots; rhythm characters: 'R' root, 'O' root an octave up, '5' the fifth.
-    void bass(int p, int ins, const Progression& prog, const std::string& rhythm, int volume, int low = 18)
+    void bass(int p, int ins, const Progression& prog, const std::string& rhythm, int volume,
+              int low = 18)
     {
         for (int row = 0; row < 64; ++row) {
             const char r = rhythm[static_cast<size_t>(row) % rhythm.size()];
@@ -102,8 +108,8 @@ public:
     }
 
     // Tick arpeggios over each chord from its root, on the rows the rhythm marks.
-    void arp(int p, int ch, int ins, const Progression& prog, const std::string& rhythm, int loud, int soft,
-             int low = 55)
+    void arp(int p, int ch, int ins, const Progression& prog, const std::string& rhythm, int loud,
+             int soft, int low = 55)
     {
         for (int row = 0; row < 64; ++row) {
             const char r = rhythm[static_cast<size_t>(row) % rhythm.size()];
@@ -121,15 +127,23 @@ public:
         const int volumes[6] = {28, 32, 40, 34, 44, 50};
         for (int row = 56; row < 64; ++row) at(p, row, SNARE) = {};
         for (int k = 0; k < 6; ++k) hit(p, rows[k], SNARE, I_SNARE, C4_NOTE, volumes[k]);
-        effect(p, 61, SNARE, player::EFFECT_EXTENDED, 0xD2);  // a late ghost note pushes the fill forward
+        effect(p, 61, SNARE, player::EFFECT_EXTENDED,
+               0xD2);  // a late ghost note pushes the fill forward
     }
 
-    void track(int p, int ch, int ins, const std::string& text, int row = 0) { s_.track(p, ch, ins, text, row); }
-    void steps(int p, int ch, int ins, const std::string& s, int loud, int normal, int soft, int note = C4_NOTE)
+    void track(int p, int ch, int ins, const std::string& text, int row = 0)
+    {
+        s_.track(p, ch, ins, text, row);
+    }
+    void steps(int p, int ch, int ins, const std::string& s, int loud, int normal, int soft,
+               int note = C4_NOTE)
     {
         s_.steps(p, ch, ins, note, s, loud, normal, soft);
     }
-    void echo(int p, int from, int to, int delay, int volume, int pan) { s_.echo(p, from, to, delay, volume, pan); }
+    void echo(int p, int from, int to, int delay, int volume, int pan)
+    {
+        s_.echo(p, from, to, delay, volume, pan);
+    }
 
 private:
     Score s_;
@@ -137,10 +151,12 @@ private:
 
 const Progression MAIN = {"Am", "F", "C", "G"};
 
-const std::string MELODY_A = "E-5 .5 D-5 . C-5 .3 D-5 . E-5 . | C-5 .5 A-4 . C-5 .3 F-5 .3 | "
-                             "E-5 .5 D-5 . E-5 .3 G-5 .3 | D-5f444 ~7 B-4 .3 D-5 .2 ^^^";
-const std::string MELODY_A2 = "E-5 .3 A-5 .3 G-5 . E-5 .3 D-5 . | C-5 .3 F-5 .3 E-5 . C-5 .3 A-4 . | "
-                              "G-4 .3 C-5 .3 E-5 .3 G-5 .3 | G-5 .5 A-5 . B-5f446 ~6 ^^^";
+const std::string MELODY_A =
+    "E-5 .5 D-5 . C-5 .3 D-5 . E-5 . | C-5 .5 A-4 . C-5 .3 F-5 .3 | "
+    "E-5 .5 D-5 . E-5 .3 G-5 .3 | D-5f444 ~7 B-4 .3 D-5 .2 ^^^";
+const std::string MELODY_A2 =
+    "E-5 .3 A-5 .3 G-5 . E-5 .3 D-5 . | C-5 .3 F-5 .3 E-5 . C-5 .3 A-4 . | "
+    "G-4 .3 C-5 .3 E-5 .3 G-5 .3 | G-5 .5 A-5 . B-5f446 ~6 ^^^";
 
 // Order 0: the pads swell in under the wind while the global volume rises.
 void intro(Song& s, int p)
@@ -149,11 +165,13 @@ void intro(Song& s, int p)
     s.effect(p, 0, SNARE, player::EFFECT_SPEED_TEMPO, 118);
     s.effect(p, 0, HAT, player::EFFECT_GLOBAL_VOLUME, 0x10);
     // Up from 16 by 5 a row to 56, which leaves the loudest hits of the song a little headroom.
-    for (int row = 0; row < 8; ++row) s.effect(p, row, PERC, player::EFFECT_GLOBAL_VOLUME_SLIDE, 0x10);
+    for (int row = 0; row < 8; ++row)
+        s.effect(p, row, PERC, player::EFFECT_GLOBAL_VOLUME_SLIDE, 0x10);
     s.hit(p, 0, FX, I_WIND, C4_NOTE, 40);
     s.pads(p, I_STRINGS, MAIN, 28);
-    s.track(p, LEAD, I_BELL, ".4 E-5v38 .5 A-5v30 . B-5v30 . C-6v34 . | .4 A-5v34 .5 F-5v28 . E-5v30 .3 | "
-                             ".4 G-5v34 .5 E-5v28 . C-5v30 .3 | .4 D-5v34 .3 B-4v28 .3 G-4v28 .3");
+    s.track(p, LEAD, I_BELL,
+            ".4 E-5v38 .5 A-5v30 . B-5v30 . C-6v34 . | .4 A-5v34 .5 F-5v28 . E-5v30 .3 | "
+            ".4 G-5v34 .5 E-5v28 . C-5v30 .3 | .4 D-5v34 .3 B-4v28 .3 G-4v28 .3");
     s.echo(p, LEAD, ECHO, 3, 0x1C, 0xF0);
     s.track(p, BASS, I_SUB, "A-1v30 .15 F-1v30 .15 C-2v30 .15 G-1v30 .14 ^^^");
     s.hit(p, 54, PERC, I_RISER, C4_NOTE, 36);
@@ -168,15 +186,17 @@ void build_layers(Song& s, int p, int layer)
     if (layer == 1) {
         s.hit(p, 0, PERC, I_DROP, C4_NOTE, 56);
         s.key_off(p, 48, FX);
-        s.track(p, LEAD, I_BELL, ".4 E-5v38 .5 A-5v30 . B-5v30 . C-6v34 . | .4 C-6v34 .5 A-5v28 . F-5v30 .3 | "
-                                 ".4 G-5v34 .5 E-5v28 . G-5v30 .3 | .4 B-5v34 .3 G-5v28 .3 D-5v28 .3");
+        s.track(p, LEAD, I_BELL,
+                ".4 E-5v38 .5 A-5v30 . B-5v30 . C-6v34 . | .4 C-6v34 .5 A-5v28 . F-5v30 .3 | "
+                ".4 G-5v34 .5 E-5v28 . G-5v30 .3 | .4 B-5v34 .3 G-5v28 .3 D-5v28 .3");
         s.echo(p, LEAD, ECHO, 3, 0x1C, 0xF0);
         s.track(p, BASS, I_SUB, "A-1v34 .15 F-1v34 .15 C-2v34 .15 G-1v34 .14 ^^^");
     }
     if (layer >= 2) {
         s.steps(p, KICK, I_KICK, layer == 2 ? "x...x...x...x..." : "X...x...x...x..x", 56, 48, 34);
-        s.bass(p, layer == 2 ? I_SUB : I_PBASS, MAIN, layer == 2 ? "..R...R...R...R." : "R.RO.RR.R.RO.R5O",
-               layer == 2 ? 40 : 36, layer == 2 ? 18 : 30);
+        s.bass(p, layer == 2 ? I_SUB : I_PBASS, MAIN,
+               layer == 2 ? "..R...R...R...R." : "R.RO.RR.R.RO.R5O", layer == 2 ? 40 : 36,
+               layer == 2 ? 18 : 30);
         s.hit(p, 0, PERC, I_CRASH, C4_NOTE, 36);
     }
     if (layer == 3) {
@@ -185,7 +205,9 @@ void build_layers(Song& s, int p, int layer)
         s.hit(p, 0, PERC, I_CRASH, C4_NOTE, 40);
         // A choir line answers the text, one long note per chord.
         s.track(p, ECHO, I_CHOIR, "E-5v24f8A0 .15 | C-5v24 .15 | E-5v24 .15 | D-5v24 .13 ^^^ .");
-        s.track(p, LEAD, I_SQUARE, ".32 G-4v20 . A-4v20 . C-5v24 .3 B-4v24 .3 | G-4v24 .3 A-4v20 .3 B-4v24 .3 D-5v28 .2 ^^^");
+        s.track(p, LEAD, I_SQUARE,
+                ".32 G-4v20 . A-4v20 . C-5v24 .3 B-4v24 .3 | G-4v24 .3 A-4v20 .3 B-4v24 .3 D-5v28 "
+                ".2 ^^^");
         s.fill(p);
     }
 }
@@ -261,7 +283,8 @@ void drop_again(Song& s, int p)
     s.track(p, LEAD, I_SAW, MELODY_A2);
     s.echo(p, LEAD, ECHO, 3, 0x22, 0xF0);
     s.fill(p);
-    s.effect(p, 63, FX, player::EFFECT_PATTERN_BREAK, 0);  // on to the next order, as the rows would anyway
+    s.effect(p, 63, FX, player::EFFECT_PATTERN_BREAK,
+             0);  // on to the next order, as the rows would anyway
 }
 
 // Order 7: the B section under the mask fade; choir and a singing square lead.
@@ -270,12 +293,15 @@ void b_section(Song& s, int p)
     const Progression prog = {"F", "G", "Em", "Am"};
     groove(s, p, prog, true);
     s.steps(p, SNARE, I_SNARE, "....x.......x..o", 54, 54, 20);
-    s.effect(p, 15, SNARE, player::EFFECT_SAMPLE_OFFSET, 0x04);  // ghost notes start into the snare's tail
+    s.effect(p, 15, SNARE, player::EFFECT_SAMPLE_OFFSET,
+             0x04);  // ghost notes start into the snare's tail
     s.effect(p, 47, SNARE, player::EFFECT_SAMPLE_OFFSET, 0x04);
     s.pads(p, I_CHOIR, prog, 24, 48);
-    s.track(p, LEAD, I_SQUARE, "A-5f446 ~7 G-5 .3 F-5 .3 | G-5f446 ~7 D-5 .3 B-4 .3 | "
-                               "E-5 .5 G-5 . B-5f446 ~5 A-5 . | A-5f446 ~11 ^^^ . E-5 .");
-    for (int row = 52; row < 60; ++row) s.at(p, row, LEAD).volume = 0x61;  // the long note fades as it sings
+    s.track(p, LEAD, I_SQUARE,
+            "A-5f446 ~7 G-5 .3 F-5 .3 | G-5f446 ~7 D-5 .3 B-4 .3 | "
+            "E-5 .5 G-5 . B-5f446 ~5 A-5 . | A-5f446 ~11 ^^^ . E-5 .");
+    for (int row = 52; row < 60; ++row)
+        s.at(p, row, LEAD).volume = 0x61;  // the long note fades as it sings
     s.echo(p, LEAD, ECHO, 3, 0x20, 0xF0);
     s.fill(p);
 }
@@ -291,12 +317,14 @@ void bridge(Song& s, int p)
     s.bass(p, I_SUB, prog, "R.......R..R....", 42);
     s.pads(p, I_STRINGS, prog, 24);
     s.arp(p, ARP, I_EPIANO, prog, "..x...x...x...x.", 30, 30, 55);
-    s.track(p, LEAD, I_SAW, "F-5 .7 A-5f306 f300 .6 | G-5f306 f300 .6 D-5 .3 B-4 .3 | "
-                            "C-5f304 f300 f300 .5 E-5 .3 G-5 .3 | A-5f308 f300 .6 C-6f308 f300 f300 .3 ^^^ .");
+    s.track(p, LEAD, I_SAW,
+            "F-5 .7 A-5f306 f300 .6 | G-5f306 f300 .6 D-5 .3 B-4 .3 | "
+            "C-5f304 f300 f300 .5 E-5 .3 G-5 .3 | A-5f308 f300 .6 C-6f308 f300 f300 .3 ^^^ .");
     s.echo(p, LEAD, ECHO, 3, 0x20, 0xF0);
     s.hit(p, 0, FX, I_CRASH, C4_NOTE, 36);
     s.hit(p, 56, FX, I_RISER, C4_NOTE, 30);
-    s.effect(p, 56, FX, player::EFFECT_SAMPLE_OFFSET, 0x10);  // start the riser part-way in: a shorter swell
+    s.effect(p, 56, FX, player::EFFECT_SAMPLE_OFFSET,
+             0x10);  // start the riser part-way in: a shorter swell
 }
 
 // Orders 9 and 10: the swirl scene at full tilt.
@@ -309,15 +337,18 @@ void swirl(Song& s, int p, bool second)
     // Shaker swung a little late on the off-beats and swept across the stereo field.
     for (int row = 0; row < 64; row += 2) {
         s.hit(p, row, FX, I_SHAKER, C4_NOTE, row % 4 ? 24 : 16);
-        if (row % 4 == 2) s.effect(p, row, FX, player::EFFECT_EXTENDED, 0xD1);
-        else s.effect(p, row, FX, player::EFFECT_PANNING_SLIDE, (row / 8) % 2 ? 0x04 : 0x40);
+        if (row % 4 == 2)
+            s.effect(p, row, FX, player::EFFECT_EXTENDED, 0xD1);
+        else
+            s.effect(p, row, FX, player::EFFECT_PANNING_SLIDE, (row / 8) % 2 ? 0x04 : 0x40);
     }
     if (!second) {
         s.track(p, LEAD, I_SQUARE, MELODY_A);
         s.fill(p);
     } else {
-        s.track(p, LEAD, I_SQUARE, "A-5 .3 C-6 .3 B-5 . A-5 .3 E-5 . | F-5 .3 A-5 .3 G-5 . F-5 .3 E-5 . | "
-                                   "D-5 .3 G-5 .3 B-5 .3 D-6 .3 | B-5f446 ~7 G#5 .3 E-5 .2 ^^^");
+        s.track(p, LEAD, I_SQUARE,
+                "A-5 .3 C-6 .3 B-5 . A-5 .3 E-5 . | F-5 .3 A-5 .3 G-5 . F-5 .3 E-5 . | "
+                "D-5 .3 G-5 .3 B-5 .3 D-6 .3 | B-5f446 ~7 G#5 .3 E-5 .2 ^^^");
         // Toms climb into the breakdown, the last one sliding up.
         const int rows[6] = {56, 58, 59, 60, 62, 63};
         for (int k = 0; k < 6; ++k) s.hit(p, rows[k], PERC, I_TOM, 37 + k * 3, 48);
@@ -332,7 +363,8 @@ void swirl(Song& s, int p, bool second)
 // Orders 11 and 12: the dot cloud. A breakdown on glass, bells and e-piano.
 void breakdown(Song& s, int p, bool second)
 {
-    const Progression prog = second ? Progression{"Fmaj7", "Em7", "Dm7", "E"} : Progression{"Fmaj7", "Em7", "Dm7", "Am"};
+    const Progression prog =
+        second ? Progression{"Fmaj7", "Em7", "Dm7", "E"} : Progression{"Fmaj7", "Em7", "Dm7", "Am"};
     s.pads(p, I_GLASS, prog, 26, 52);
     s.bass(p, I_SUB, prog, "R.......R.......", 42);
     s.steps(p, HAT, I_SHAKER, "..o...x...o...x.", 22, 20, 12);
@@ -346,14 +378,17 @@ void breakdown(Song& s, int p, bool second)
         if ((row / 2) % 4 == 0) s.effect(p, row, ARP, player::EFFECT_SET_VOLUME, 30);
     }
     if (!second) {
-        s.track(p, LEAD, I_BELL, "C-6v38 .5 B-5v30 . A-5v34 .3 E-5v30 .3 | B-5v38 .5 G-5v30 . E-5v34 .3 D-5v30 .3 | "
-                                 "A-5v38 .5 F-5v30 . C-5v34 .3 D-5v30 .3 | E-5v38 .7 C-5v30 .3 A-4v30 .3");
+        s.track(p, LEAD, I_BELL,
+                "C-6v38 .5 B-5v30 . A-5v34 .3 E-5v30 .3 | B-5v38 .5 G-5v30 . E-5v34 .3 D-5v30 .3 | "
+                "A-5v38 .5 F-5v30 . C-5v34 .3 D-5v30 .3 | E-5v38 .7 C-5v30 .3 A-4v30 .3");
         s.hit(p, 0, FX, I_WIND, C4_NOTE, 30);
         s.hit(p, 0, PERC, I_CRASH, C4_NOTE, 30);
     } else {
         s.steps(p, KICK, I_KICK, "x...x...x...x...", 44, 44, 30);
-        s.track(p, LEAD, I_BELL, "E-6v38 .3 C-6v30 .3 A-5v34 .3 G-5v30 .3 | D-6v38 .3 B-5v30 .3 G-5v34 .3 E-5v30 .3 | "
-                                 "C-6v38 .3 A-5v30 .3 F-5v34 .3 D-5v30 .3 | B-5v38 .3 G#5v30 .3 E-5v34 .3 B-4v30 .3");
+        s.track(
+            p, LEAD, I_BELL,
+            "E-6v38 .3 C-6v30 .3 A-5v34 .3 G-5v30 .3 | D-6v38 .3 B-5v30 .3 G-5v34 .3 E-5v30 .3 | "
+            "C-6v38 .3 A-5v30 .3 F-5v34 .3 D-5v30 .3 | B-5v38 .3 G#5v30 .3 E-5v34 .3 B-4v30 .3");
         s.key_off(p, 48, FX);
     }
     s.echo(p, LEAD, ECHO, 3, 0x1C, 0xF0);
@@ -367,7 +402,8 @@ void build_up(Song& s, int p)
     s.pads(p, I_STRINGS, prog, 26);
     for (int row = 16; row < 28; row += 2)
         // The pads sink towards the stop.
-        for (int ch = PAD1; ch <= PAD3; ++ch) s.effect(p, row, ch, player::EFFECT_VOLUME_SLIDE, 0x01);
+        for (int ch = PAD1; ch <= PAD3; ++ch)
+            s.effect(p, row, ch, player::EFFECT_VOLUME_SLIDE, 0x01);
     s.bass(p, I_SUB, prog, "R...R...R...R...", 44);
     for (int row = 28; row < 32; ++row) s.at(p, row, BASS) = {};
     s.key_off(p, 28, BASS);
@@ -386,26 +422,31 @@ void build_up(Song& s, int p)
         s.hit(p, row, SNARE, I_ROLL, C4_NOTE, 30 + (row - 48) * 2);
         s.effect(p, row, SNARE, player::EFFECT_EXTENDED, row < 56 ? 0x93 : 0x92);
     }
-    s.effect(p, 62, SNARE, player::EFFECT_MULTI_RETRIGGER, 0x92);  // every other tick, louder each time
+    s.effect(p, 62, SNARE, player::EFFECT_MULTI_RETRIGGER,
+             0x92);  // every other tick, louder each time
     s.effect(p, 63, SNARE, player::EFFECT_MULTI_RETRIGGER, 0x00);
     s.effect(p, 62, PERC, player::EFFECT_EXTENDED, 0x60);
     s.effect(p, 63, PERC, player::EFFECT_EXTENDED, 0x62);
     // A square siren bends up through the last two bars.
     s.hit(p, 32, LEAD, I_SQUARE, note_number("E-4"), 30);
-    for (int row = 32; row < 62; ++row) s.effect(p, row, LEAD, player::EFFECT_PORTA_UP, row == 32 ? 0x01 : 0x00);
+    for (int row = 32; row < 62; ++row)
+        s.effect(p, row, LEAD, player::EFFECT_PORTA_UP, row == 32 ? 0x01 : 0x00);
     s.at(p, 33, LEAD).volume = 0x71;
     s.key_off(p, 62, LEAD);
     s.hit(p, 40, FX, I_RISER, C4_NOTE, 30);
     s.hit(p, 52, FX, I_RISER, C4_NOTE, 44);
     // A low saw holds under the pads until the stop: the multi-sample lead's bottom sample.
     s.track(p, ARP, I_SAW, "D-3v24 .15 | F-3v24 .11 ^^^");
-    s.track(p, ARP, I_ZAP, ".32 C-6v30f210 .7 C-6v30f210 .7 C-6v34f210 .3 C-6v34f210 .3 C-6v38f210 . C-6v38f210 .");
+    s.track(
+        p, ARP, I_ZAP,
+        ".32 C-6v30f210 .7 C-6v30f210 .7 C-6v34f210 .3 C-6v34f210 .3 C-6v38f210 . C-6v38f210 .");
 }
 
 // Orders 14 to 17: stabs on the rows the two pictures swap on.
 void strobes(Song& s, int p, bool second)
 {
-    const Progression prog = second ? Progression{"Am", "F", "E", "E"} : Progression{"Am", "C", "G", "F"};
+    const Progression prog =
+        second ? Progression{"Am", "F", "E", "E"} : Progression{"Am", "C", "G", "F"};
     const int stab_rows[14] = {4, 9, 12, 20, 25, 28, 36, 39, 41, 44, 57, 60, 62, 63};
     s.steps(p, KICK, I_KICK, "X...x...x...x...", 54, 50, 40);
     s.steps(p, SNARE, I_SNARE, "....x.......x...", 54, 54, 30);
@@ -427,7 +468,8 @@ void strobes(Song& s, int p, bool second)
             s.effect(p, row, PERC, player::EFFECT_EXTENDED, 0xC4);
         }
     if (second) {
-        s.track(p, LEAD, I_SQUARE, "E-6v28f444 ~15 | C-6v28f444 ~15 | B-5v28f444 ~15 | G#5v28f444 ~14 ^^^");
+        s.track(p, LEAD, I_SQUARE,
+                "E-6v28f444 ~15 | C-6v28f444 ~15 | B-5v28f444 ~15 | G#5v28f444 ~14 ^^^");
         s.echo(p, LEAD, ECHO, 3, 0x18, 0xF0);
     } else {
         s.arp(p, ARP, I_PLUCK, prog, "X.xxX.xxX.xxX.xx", 22, 14, 60);

@@ -57,7 +57,8 @@ std::vector<int16_t> to_frames(const Signal& s, bool sixteen_bit, double peak = 
 // Cross-fades the last `fade` frames into the ones before `loop_start` so the loop is seamless.
 void crossfade_loop(Signal& s, size_t loop_start, size_t fade);
 
-xmwriter::Sample make_sample(const char* name, const Signal& s, bool sixteen_bit, double peak = 0.97);
+xmwriter::Sample make_sample(const char* name, const Signal& s, bool sixteen_bit,
+                             double peak = 0.97);
 
 // All 27 instruments of the song, in instrument order. `wind_frames` sets the length of the
 // atmosphere sample, the one that takes up the space the module has left.

@@ -97,7 +97,8 @@ std::vector<uint16_t> stretch(const std::vector<uint16_t>& picture, int32_t scal
     std::vector<uint16_t> out(static_cast<size_t>(width) * static_cast<size_t>(height));
     for (int32_t y = 0; y < height; ++y) {
         const int32_t source = y * HEIGHT / height;
-        for (int32_t x = 0; x < width; ++x) out[static_cast<size_t>(y) * width + x] = picture[source * WIDTH + x / scale];
+        for (int32_t x = 0; x < width; ++x)
+            out[static_cast<size_t>(y) * width + x] = picture[source * WIDTH + x / scale];
     }
     return out;
 }
@@ -109,13 +110,15 @@ void keep_picture(uint64_t index)
         char name[32];
         std::snprintf(name, sizeof name, "/frame_%06" PRIu64 ".png", index);
         const std::string path = options.out_dir + name;
-        const bool written = options.scale == 0
-                                 ? pngfile::write_rgb565(path, capture.picture.data(), WIDTH, HEIGHT)
-                                 : pngfile::write_rgb565(path, stretch(capture.picture, options.scale).data(),
-                                                         WIDTH * options.scale, 240 * options.scale);
+        const bool written =
+            options.scale == 0
+                ? pngfile::write_rgb565(path, capture.picture.data(), WIDTH, HEIGHT)
+                : pngfile::write_rgb565(path, stretch(capture.picture, options.scale).data(),
+                                        WIDTH * options.scale, 240 * options.scale);
         if (!written) fail(path + ": " + std::strerror(errno));
     }
-    if (capture.video && !capture.video->write_frame(capture.picture.data())) fail("ffmpeg stopped taking frames");
+    if (capture.video && !capture.video->write_frame(capture.picture.data()))
+        fail("ffmpeg stopped taking frames");
     if (capture.hashes != nullptr) {
         const auto* bytes = reinterpret_cast<const uint8_t*>(capture.picture.data());
         std::fprintf(capture.hashes, "%" PRIu64 " %016" PRIx64 "\n", index,
@@ -134,7 +137,8 @@ void play_sound(uint64_t index)
     if (capture.wav_open && !capture.wav.write(capture.heard.data(), count)) {
         fail(capture.options.out_dir + "/show.wav: " + std::strerror(errno));
     }
-    if (capture.video && !capture.video->write_audio(capture.heard.data(), count)) fail("cannot keep the video's sound");
+    if (capture.video && !capture.video->write_audio(capture.heard.data(), count))
+        fail("cannot keep the video's sound");
 }
 
 void show_progress(uint64_t index, bool last)
@@ -142,15 +146,16 @@ void show_progress(uint64_t index, bool last)
     if (!capture.options.progress) return;
     if (!last && index % static_cast<uint64_t>(capture.options.fps) != 0) return;
     const double seconds = static_cast<double>(index) / capture.options.fps;
-    std::fprintf(stderr, "\rquorbela-capture: scene %-5s %3d:%04.1f  %7" PRIu64 " frames%s", capture.scene.c_str(),
-                 static_cast<int>(seconds / 60), seconds - 60 * static_cast<int>(seconds / 60), index,
-                 last ? "\n" : "");
+    std::fprintf(stderr, "\rquorbela-capture: scene %-5s %3d:%04.1f  %7" PRIu64 " frames%s",
+                 capture.scene.c_str(), static_cast<int>(seconds / 60),
+                 seconds - 60 * static_cast<int>(seconds / 60), index, last ? "\n" : "");
     std::fflush(stderr);
 }
 
 void measure_flashes(const platform::headless::Frame& frame)
 {
-    if (capture.flashes) capture.screen_changed.push_back(capture.flashes->add_frame(frame.pixels, frame.pitch));
+    if (capture.flashes)
+        capture.screen_changed.push_back(capture.flashes->add_frame(frame.pixels, frame.pitch));
 }
 
 // A second counts for the scene it starts in, so a scene's last second also sees the first
@@ -159,8 +164,8 @@ void find_busiest_seconds()
 {
     if (!capture.flashes) return;
     for (SceneRecord& s : capture.scenes) {
-        const flash::Second second = flash::busiest_second(capture.screen_changed, s.first_frame,
-                                                           s.first_frame + s.frames, capture.options.fps);
+        const flash::Second second = flash::busiest_second(
+            capture.screen_changed, s.first_frame, s.first_frame + s.frames, capture.options.fps);
         s.most_flashes = second.flashes;
         s.flash_second = second.first_frame;
     }
@@ -176,7 +181,8 @@ void print_flash_report()
                     s.most_flashes > flash::SAFE_FLASHES ? "  unsafe" : "");
         most = std::max(most, s.most_flashes);
     }
-    std::printf("%s: %s %d flash%s in any one second\n", most > flash::SAFE_FLASHES ? "unsafe" : "safe",
+    std::printf("%s: %s %d flash%s in any one second\n",
+                most > flash::SAFE_FLASHES ? "unsafe" : "safe",
                 most > flash::SAFE_FLASHES ? "up to" : "at most", most, most == 1 ? "" : "es");
 }
 
@@ -187,11 +193,13 @@ void keep_frame(const platform::headless::Frame& frame)
     // Nothing moved the music since the frame began: every read in it saw this.
     const uint16_t position = player::music_position();
     if (capture.positions != nullptr) {
-        std::fprintf(capture.positions, "%" PRIu64 " %s 0x%04X\n", frame.index, capture.scene.c_str(), position);
+        std::fprintf(capture.positions, "%" PRIu64 " %s 0x%04X\n", frame.index,
+                     capture.scene.c_str(), position);
     }
     if (frame.index % static_cast<uint64_t>(capture.options.every) == 0) {
         for (int32_t y = 0; y < HEIGHT; ++y) {
-            std::memcpy(capture.picture.data() + y * WIDTH, frame.pixels + static_cast<size_t>(y) * frame.pitch, WIDTH * 2);
+            std::memcpy(capture.picture.data() + y * WIDTH,
+                        frame.pixels + static_cast<size_t>(y) * frame.pitch, WIDTH * 2);
         }
         keep_picture(frame.index);
     }
@@ -232,8 +240,10 @@ void scene_ends(const char* scene, uint16_t end_position)
     SceneRecord& record = capture.scenes.back();
     record.frames = platform::headless::frames_presented() - record.first_frame;
     record.end_position = end_position;
-    const double drawing = thread_cpu_seconds() - record.cpu_start - (capture.sink_cpu - record.sink_cpu_at_start);
-    record.ms_per_frame = record.frames > 0 ? drawing * 1000 / static_cast<double>(record.frames) : 0;
+    const double drawing =
+        thread_cpu_seconds() - record.cpu_start - (capture.sink_cpu - record.sink_cpu_at_start);
+    record.ms_per_frame =
+        record.frames > 0 ? drawing * 1000 / static_cast<double>(record.frames) : 0;
 }
 
 void script_keys()
@@ -260,9 +270,11 @@ void print_summary(int exit_code)
         const SceneRecord& s = capture.scenes[i];
         std::printf("%s{\"scene\":\"%s\",\"first_frame\":%" PRIu64 ",\"frames\":%" PRIu64
                     ",\"start_position\":%u,\"end_position\":%u,\"ms_per_frame\":%.4f",
-                    i == 0 ? "" : ",", s.scene.c_str(), s.first_frame, s.frames, s.start_position, s.end_position,
-                    s.ms_per_frame);
-        if (capture.flashes) std::printf(",\"most_flashes\":%d,\"flash_second\":%" PRIu64, s.most_flashes, s.flash_second);
+                    i == 0 ? "" : ",", s.scene.c_str(), s.first_frame, s.frames, s.start_position,
+                    s.end_position, s.ms_per_frame);
+        if (capture.flashes)
+            std::printf(",\"most_flashes\":%d,\"flash_second\":%" PRIu64, s.most_flashes,
+                        s.flash_second);
         std::printf("}");
     }
     std::printf("],\"exit_code\":%d}\n", exit_code);
@@ -301,9 +313,11 @@ bool open_outputs(std::string& error)
     }
     if (!options.video_path.empty()) {
         capture.video = std::make_unique<VideoWriter>();
-        const std::string rate = options.every == 1 ? std::to_string(options.fps)
-                                                    : std::to_string(options.fps) + "/" + std::to_string(options.every);
-        if (!capture.video->open(options.video_path, rate, options.video_scale, options.video_quality, error)) {
+        const std::string rate =
+            options.every == 1 ? std::to_string(options.fps)
+                               : std::to_string(options.fps) + "/" + std::to_string(options.every);
+        if (!capture.video->open(options.video_path, rate, options.video_scale,
+                                 options.video_quality, error)) {
             return false;
         }
     }
@@ -359,7 +373,8 @@ int run(int argc, const char* const* argv)
     script_keys();
     shell::set_scene_hooks({scene_begins, scene_ends});
 
-    if (capture.options.flash_report) capture.flashes = std::make_unique<flash::FlashMeter>(WIDTH, HEIGHT);
+    if (capture.options.flash_report)
+        capture.flashes = std::make_unique<flash::FlashMeter>(WIDTH, HEIGHT);
     shell::DemoSetup setup;
     setup.offline_sound = true;
     setup.gentle = capture.options.gentle;
@@ -374,8 +389,10 @@ int run(int argc, const char* const* argv)
         std::fprintf(stderr, "quorbela-capture: %s\n", error.c_str());
         return 1;
     }
-    if (capture.options.summary) print_summary(exit_code);
-    else if (capture.flashes) print_flash_report();
+    if (capture.options.summary)
+        print_summary(exit_code);
+    else if (capture.flashes)
+        print_flash_report();
     return exit_code;
 }
 

@@ -16,8 +16,8 @@ struct Options {
     int32_t fps = 70;
     double last_scene_seconds = 10;  // Escape goes down this far into the last scene
     bool escape_held = false;
-    int32_t every = 1;   // keep every K-th frame (pictures and video)
-    int32_t scale = 0;   // 0: PNGs as the 320 x 200 frame; N: 4:3 at N times 320 x 240
+    int32_t every = 1;        // keep every K-th frame (pictures and video)
+    int32_t scale = 0;        // 0: PNGs as the 320 x 200 frame; N: 4:3 at N times 320 x 240
     int32_t video_scale = 2;  // the video at 4:3, N times 320 x 240 (2: 640 x 480)
     VideoQuality video_quality = VideoQuality::GOOD;
     bool no_sound_device = false;

@@ -61,7 +61,7 @@ bool wait_ok(int pid)
 }
 
 // Same input, same bytes: no encoder tags or times that differ from run to run.
-const std::vector<std::string> BITEXACT = {"-fflags", "+bitexact", "-flags:v", "+bitexact",
+const std::vector<std::string> BITEXACT = {"-fflags",  "+bitexact", "-flags:v",      "+bitexact",
                                            "-flags:a", "+bitexact", "-map_metadata", "-1"};
 
 }  // namespace
@@ -74,10 +74,13 @@ bool on_path(const char* program)
     size_t start = 0;
     while (start <= folders.size()) {
         const size_t colon = folders.find(':', start);
-        const std::string folder = folders.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+        const std::string folder =
+            folders.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
         const std::string candidate = (folder.empty() ? "." : folder) + "/" + program;
         struct stat info {};
-        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0) return true;
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0)
+            return true;
         if (colon == std::string::npos) break;
         start = colon + 1;
     }
@@ -113,14 +116,38 @@ bool VideoWriter::open(const std::string& path, const std::string& frames_per_se
     // sharp. The whole show at 640 x 480 and "good" encodes in about its own length on two
     // busy cores and comes to about 170 MB; "best" at 1280 x 960 takes ten times as long.
     const std::string size = std::to_string(320 * scale) + ":" + std::to_string(240 * scale);
-    const char* preset = quality == VideoQuality::DRAFT ? "ultrafast" : quality == VideoQuality::GOOD ? "superfast" : "fast";
-    const char* crf = quality == VideoQuality::DRAFT ? "26" : quality == VideoQuality::GOOD ? "23" : "18";
-    std::vector<std::string> arguments = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
-                                          "-f", "rawvideo", "-pixel_format", "rgb565le", "-video_size", "320x200",
-                                          "-framerate", frames_per_second, "-i", "-",
-                                          "-vf", "scale=" + size + ":flags=neighbor,setsar=1",
-                                          "-c:v", "libx264", "-preset", preset, "-crf", crf,
-                                          "-pix_fmt", "yuv420p"};
+    const char* preset = quality == VideoQuality::DRAFT  ? "ultrafast"
+                         : quality == VideoQuality::GOOD ? "superfast"
+                                                         : "fast";
+    const char* crf = quality == VideoQuality::DRAFT  ? "26"
+                      : quality == VideoQuality::GOOD ? "23"
+                                                      : "18";
+    std::vector<std::string> arguments = {"ffmpeg",
+                                          "-nostdin",
+                                          "-hide_banner",
+                                          "-loglevel",
+                                          "error",
+                                          "-y",
+                                          "-f",
+                                          "rawvideo",
+                                          "-pixel_format",
+                                          "rgb565le",
+                                          "-video_size",
+                                          "320x200",
+                                          "-framerate",
+                                          frames_per_second,
+                                          "-i",
+                                          "-",
+                                          "-vf",
+                                          "scale=" + size + ":flags=neighbor,setsar=1",
+                                          "-c:v",
+                                          "libx264",
+                                          "-preset",
+                                          preset,
+                                          "-crf",
+                                          crf,
+                                          "-pix_fmt",
+                                          "yuv420p"};
     arguments.insert(arguments.end(), BITEXACT.begin(), BITEXACT.end());
     arguments.push_back(picture_path_);
     pid_ = spawn(arguments, &pipe_);
@@ -166,9 +193,11 @@ bool VideoWriter::finish(std::string& error)
         error = sound_path_ + ": " + std::strerror(errno);
         return false;
     }
-    std::vector<std::string> arguments = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
-                                          "-i", picture_path_, "-i", sound_path_, "-map", "0:v", "-map", "1:a",
-                                          "-c:v", "copy", "-c:a", "aac", "-b:a", "192k", "-threads", "1"};
+    std::vector<std::string> arguments = {
+        "ffmpeg", "-nostdin",    "-hide_banner", "-loglevel", "error", "-y",
+        "-i",     picture_path_, "-i",           sound_path_, "-map",  "0:v",
+        "-map",   "1:a",         "-c:v",         "copy",      "-c:a",  "aac",
+        "-b:a",   "192k",        "-threads",     "1"};
     arguments.insert(arguments.end(), BITEXACT.begin(), BITEXACT.end());
     arguments.push_back(path_);
     const int mux = spawn(arguments, nullptr);

@@ -22,8 +22,8 @@ public:
     // Starts ffmpeg on 320 x 200 RGB565 frames at `frames_per_second` (a rational "N/K"
     // when frames are skipped), shown at 4:3, `scale` times 320 x 240 with the pixels kept
     // sharp (nearest neighbour). False with `error` set.
-    bool open(const std::string& path, const std::string& frames_per_second, int32_t scale, VideoQuality quality,
-              std::string& error);
+    bool open(const std::string& path, const std::string& frames_per_second, int32_t scale,
+              VideoQuality quality, std::string& error);
     bool write_frame(const uint16_t* pixels);
     bool write_audio(const int16_t* frames, uint32_t count);
     // Ends the picture stream and muxes the sound in as AAC. False with `error` set.

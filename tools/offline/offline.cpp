@@ -67,8 +67,7 @@ void play_device(uint32_t frames, int16_t* heard)
         platform::virtual_audio_advance(step, heard);
         if (heard != nullptr) heard += static_cast<size_t>(step) * 2;
         frames -= step;
-        while (player::sound_fill_pass()) {
-        }
+        while (player::sound_fill_pass()) {}
     }
 }
 

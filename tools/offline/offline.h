@@ -16,17 +16,18 @@ using PcmSink = std::function<bool(const int16_t* frames, uint32_t count)>;
 using Progress = std::function<void(uint64_t frames)>;
 
 struct RenderResult {
-    bool started = false;  // the sound opened and the song started
+    bool started = false;      // the sound opened and the song started
     bool device_busy = false;  // not started: another audio device is open (live sound)
-    uint64_t frames = 0;  // frames handed to the sink
-    bool ended = false;   // the song reached its end within them
+    uint64_t frames = 0;       // frames handed to the sink
+    bool ended = false;        // the song reached its end within them
     bool sink_failed = false;
 };
 
 // Starts `song` and renders it at `rate` on the virtual device, chunk after chunk without
-// waiting (refused while live sound is open on another device: the player has one output), into `sink` (null: only timed, nothing mixed). Stops after `max_frames` frames, or
-// where the song ends when `stop_at_end`. The sound is closed and the song stopped again
-// afterwards; with `record_rows` its row starts are left in recorded_rows().
+// waiting (refused while live sound is open on another device: the player has one output), into
+// `sink` (null: only timed, nothing mixed). Stops after `max_frames` frames, or where the song ends
+// when `stop_at_end`. The sound is closed and the song stopped again afterwards; with `record_rows`
+// its row starts are left in recorded_rows().
 RenderResult render_song(player::Song* song, int32_t rate, uint64_t max_frames, bool stop_at_end,
                          bool record_rows, const PcmSink& sink, const Progress& progress);
 

@@ -29,7 +29,8 @@ void wav_header(uint8_t header[44], int32_t rate, uint64_t frames)
 {
     // RIFF sizes are 32-bit: a longer render is written, but its sizes are cut to the maximum.
     const uint64_t data = frames * 4;
-    const uint32_t data_size = data > 0xFFFFFFFFull - 36 ? 0xFFFFFFFFu - 36 : static_cast<uint32_t>(data);
+    const uint32_t data_size =
+        data > 0xFFFFFFFFull - 36 ? 0xFFFFFFFFu - 36 : static_cast<uint32_t>(data);
     std::memcpy(header, "RIFF", 4);
     put_u32(header + 4, 36 + data_size);
     std::memcpy(header + 8, "WAVEfmt ", 8);
@@ -75,7 +76,8 @@ bool WavWriter::open(const std::string& path, int32_t rate)
 
 bool WavWriter::write_block()
 {
-    if (error_ == 0 && !block_.empty() && std::fwrite(block_.data(), 1, block_.size(), file_) != block_.size()) {
+    if (error_ == 0 && !block_.empty() &&
+        std::fwrite(block_.data(), 1, block_.size(), file_) != block_.size()) {
         error_ = errno != 0 ? errno : EIO;
     }
     block_.clear();

@@ -27,7 +27,8 @@ bool write(const std::string& path, const uint8_t* pixels, int width, int height
     // No time stamp or other varying chunks: a preview is as reproducible as its pixels.
     png_write_info(png, info);
     const size_t row_bytes = static_cast<size_t>(width) * static_cast<size_t>(channels);
-    for (int y = 0; y < height; ++y) png_write_row(png, pixels + static_cast<size_t>(y) * row_bytes);
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, pixels + static_cast<size_t>(y) * row_bytes);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return std::fclose(file) == 0;

@@ -54,7 +54,8 @@ platform::AudioDevice quiet_sdl_device()
     return device;
 }
 
-constexpr const char* GENTLE_HINT = "Run it with --gentle (or QUORBELA_GENTLE=1) for the gentle version.";
+constexpr const char* GENTLE_HINT =
+    "Run it with --gentle (or QUORBELA_GENTLE=1) for the gentle version.";
 
 // QUORBELA_GENTLE set to anything but empty or 0.
 bool gentle_by_environment()
@@ -81,7 +82,9 @@ int main(int argc, char** argv)
     // Whoever starts the show from a terminal reads this before the first picture.
     if (isatty(STDOUT_FILENO) != 0) {
         if (setup.gentle) {
-            std::puts("Gentle mode: scene 7 swaps its pictures once per beat and the white flashes are short fades.");
+            std::puts(
+                "Gentle mode: scene 7 swaps its pictures once per beat and the white flashes are "
+                "short fades.");
         } else {
             std::printf("%s %s\n", shell::PHOTOSENSITIVITY_WARNING, GENTLE_HINT);
         }

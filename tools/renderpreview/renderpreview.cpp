@@ -23,7 +23,10 @@
 namespace {
 
 uint16_t preview_position;
-uint16_t read_preview_position() { return preview_position; }
+uint16_t read_preview_position()
+{
+    return preview_position;
+}
 
 // The frame as a PNG picture, row by row through the frame's row table.
 bool write_png(const std::string& path)
@@ -64,9 +67,10 @@ int main(int argc, char** argv)
 {
     const std::string argument = argc > 1 ? argv[1] : "";
     if (argument == "--help" || argument == "-h") {
-        std::printf("usage: renderpreview [OUTDIR]\n\n"
-                    "Draws each effect of the renderer on the show's own content and writes one\n"
-                    "PNG per effect (320 x 200) into OUTDIR, ./render-preview by default.\n");
+        std::printf(
+            "usage: renderpreview [OUTDIR]\n\n"
+            "Draws each effect of the renderer on the show's own content and writes one\n"
+            "PNG per effect (320 x 200) into OUTDIR, ./render-preview by default.\n");
         return 0;
     }
     if (argc > 2 || (!argument.empty() && argument[0] == '-')) {
@@ -90,17 +94,19 @@ int main(int argc, char** argv)
         void (*draw)();
     };
     const Shot shots[] = {
-        {"warp.png", [] {
-             for (int32_t k = 0; k < 40; ++k)
-                 render::draw_warp();
+        {"warp.png",
+         [] {
+             for (int32_t k = 0; k < 40; ++k) render::draw_warp();
          }},
-        {"warp_crystal.png", [] {
+        {"warp_crystal.png",
+         [] {
              preview_position = 0x0610;
              render::draw_warp();
              move_object(12);
              render::draw_object(render::object_mesh);
          }},
-        {"crystal.png", [] {
+        {"crystal.png",
+         [] {
              preview_position = 0x1300;
              std::memset(platform::frame_buffer, 0, platform::frame_size);
              render::object_pos_x = 0;
@@ -108,13 +114,15 @@ int main(int argc, char** argv)
              render::object_pos_z = 300;
              render::draw_object(render::object_mesh);
          }},
-        {"pulse.png", [] {
+        {"pulse.png",
+         [] {
              preview_position = 0x0600;
              render::draw_warp();
              move_object(1);
              render::draw_object(render::object_mesh);
          }},
-        {"dot_cloud.png", [] {
+        {"dot_cloud.png",
+         [] {
              std::vector<render::Point3> cloud(shell::CLOUD_POINTS);
              uint16_t seed = shell::CLOUD_SEED;
              shell::make_cloud(cloud.data(), shell::CLOUD_POINTS, seed);
@@ -126,18 +134,20 @@ int main(int argc, char** argv)
              std::memset(platform::frame_buffer, 0, platform::frame_size);
              shell::draw_dots(shell::CLOUD_DRAWN, screen.data());
          }},
-        {"grain_intro.png", [] {
+        {"grain_intro.png",
+         [] {
              intro_picture();
              render::grain_blur();
          }},
-        {"text.png", [] {
+        {"text.png",
+         [] {
              intro_picture();
              render::grain_blur();
              for (int32_t k = 37; k < assets::text_event_count; ++k) {
                  const assets::TextEvent& e = assets::text_events[k];
                  if (e.text)
-                     render::draw_string(e.text, platform::frame_buffer +
-                                                     platform::frame_rows[e.y] + 2 * e.x);
+                     render::draw_string(
+                         e.text, platform::frame_buffer + platform::frame_rows[e.y] + 2 * e.x);
              }
          }},
     };

@@ -241,9 +241,9 @@ EMSCRIPTEN_KEEPALIVE const char* web_player_status()
         text, sizeof text,
         "{\"state\":\"%s\",\"order\":%d,\"orders\":%d,\"pattern\":%d,\"row\":%d,\"rows\":%d,"
         "\"time\":\"%s\",\"length\":\"%s\",\"seconds\":%.3f,\"underruns\":%" PRIu64 "}",
-        STATES[static_cast<int>(web.state)], heard ? order : -1,
-        player::song_info(web.song).orders, pattern, heard ? row : -1, rows, now,
-        length, static_cast<double>(elapsed) / RATE, player::sound_underruns());
+        STATES[static_cast<int>(web.state)], heard ? order : -1, player::song_info(web.song).orders,
+        pattern, heard ? row : -1, rows, now, length, static_cast<double>(elapsed) / RATE,
+        player::sound_underruns());
     return answer(text);
 }
 

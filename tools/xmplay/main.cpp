@@ -38,12 +38,21 @@ int main(int argc, char** argv)
 
     int code = 0;
     switch (options.mode) {
-    case xmplay::Mode::INFO: code = xmplay::run_info(song, module, options); break;
-    case xmplay::Mode::ROWS: code = xmplay::run_rows(song, options); break;
-    case xmplay::Mode::WAV: code = xmplay::run_wav(song, options); break;
-    case xmplay::Mode::PLAY: code = xmplay::run_play(song, module, options); break;
+    case xmplay::Mode::INFO:
+        code = xmplay::run_info(song, module, options);
+        break;
+    case xmplay::Mode::ROWS:
+        code = xmplay::run_rows(song, options);
+        break;
+    case xmplay::Mode::WAV:
+        code = xmplay::run_wav(song, options);
+        break;
+    case xmplay::Mode::PLAY:
+        code = xmplay::run_play(song, module, options);
+        break;
     case xmplay::Mode::HELP:
-    case xmplay::Mode::VERSION: break;
+    case xmplay::Mode::VERSION:
+        break;
     }
     player::song_free(song);
     return code;

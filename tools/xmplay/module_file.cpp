@@ -40,7 +40,8 @@ bool read_module_file(const std::string& path, ModuleFile& module, std::string& 
 {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
-        reason = errno == ENOENT ? "not found" : std::string("cannot open (") + std::strerror(errno) + ")";
+        reason = errno == ENOENT ? "not found"
+                                 : std::string("cannot open (") + std::strerror(errno) + ")";
         return false;
     }
     if (S_ISDIR(info.st_mode)) {
@@ -59,7 +60,8 @@ bool read_module_file(const std::string& path, ModuleFile& module, std::string& 
         if (std::ferror(file.get())) {
             reason = std::string("cannot read (") + std::strerror(errno) + ")";
         } else {
-            reason = got == 0 ? "not an XM module (empty file)" : "not an XM module (bad signature)";
+            reason =
+                got == 0 ? "not an XM module (empty file)" : "not an XM module (bad signature)";
         }
         return false;
     }
@@ -85,8 +87,10 @@ bool read_module_file(const std::string& path, ModuleFile& module, std::string& 
 
 bool module_from_bytes(std::vector<uint8_t> bytes, ModuleFile& module, std::string& reason)
 {
-    if (bytes.size() < SIGNATURE_SIZE || std::memcmp(bytes.data(), SIGNATURE, SIGNATURE_SIZE) != 0) {
-        reason = bytes.empty() ? "not an XM module (empty file)" : "not an XM module (bad signature)";
+    if (bytes.size() < SIGNATURE_SIZE ||
+        std::memcmp(bytes.data(), SIGNATURE, SIGNATURE_SIZE) != 0) {
+        reason =
+            bytes.empty() ? "not an XM module (empty file)" : "not an XM module (bad signature)";
         return false;
     }
     if (bytes.size() > MAX_FILE_SIZE) {
@@ -95,7 +99,9 @@ bool module_from_bytes(std::vector<uint8_t> bytes, ModuleFile& module, std::stri
     }
     module.bytes = std::move(bytes);
     const size_t name_end = std::min<size_t>(module.bytes.size(), 37);
-    std::string name(module.bytes.begin() + SIGNATURE_SIZE, module.bytes.begin() + static_cast<std::ptrdiff_t>(std::max(name_end, SIGNATURE_SIZE)));
+    std::string name(
+        module.bytes.begin() + SIGNATURE_SIZE,
+        module.bytes.begin() + static_cast<std::ptrdiff_t>(std::max(name_end, SIGNATURE_SIZE)));
     name = name.substr(0, name.find('\0'));
     while (!name.empty() && name.back() == ' ') name.pop_back();
     module.name = name;
@@ -113,8 +119,9 @@ player::Song* load_song(const ModuleFile& module, std::string& reason)
     const uint16_t version = read_u16le(module.bytes, VERSION_AT);
     if (version < player::XM_OLDEST_VERSION) {
         char text[80];
-        std::snprintf(text, sizeof text, "XM version %d.%02X is too old (%d.%02X and later play)", version >> 8,
-                      version & 0xFF, player::XM_OLDEST_VERSION >> 8, player::XM_OLDEST_VERSION & 0xFF);
+        std::snprintf(text, sizeof text, "XM version %d.%02X is too old (%d.%02X and later play)",
+                      version >> 8, version & 0xFF, player::XM_OLDEST_VERSION >> 8,
+                      player::XM_OLDEST_VERSION & 0xFF);
         reason = text;
         return nullptr;
     }

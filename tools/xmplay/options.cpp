@@ -59,10 +59,13 @@ const char* rules_name(player::Rules rules)
 
 const char* usage_text()
 {
-    return "usage: xmplay [--loop] [--seconds N] [--rate HZ] FILE.xm       play on the sound device\n"
+    return "usage: xmplay [--loop] [--seconds N] [--rate HZ] FILE.xm       play on the sound "
+           "device\n"
            "       xmplay --wav OUT.wav [--seconds N] [--rate HZ] FILE.xm  render to a WAV file\n"
-           "       xmplay --rows [--seconds N] [--rate HZ] FILE.xm        print FRAME ORDER ROW per row\n"
-           "       xmplay --info FILE.xm                                  print the module as JSON\n"
+           "       xmplay --rows [--seconds N] [--rate HZ] FILE.xm        print FRAME ORDER ROW "
+           "per row\n"
+           "       xmplay --info FILE.xm                                  print the module as "
+           "JSON\n"
            "       xmplay --help | --version\n"
            "\n"
            "A song ends after its last row, or where it jumps back to an order already played;\n"
@@ -87,7 +90,8 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
     bool rate_set = false;
     auto set_mode = [&](Mode mode, const std::string& name) {
         if (mode_set) {
-            error = "only one of --wav, --rows, --info, --help and --version at a time (" + name + ")";
+            error =
+                "only one of --wav, --rows, --info, --help and --version at a time (" + name + ")";
             return false;
         }
         options.mode = mode;
@@ -104,7 +108,8 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
             arg = arg.substr(0, arg.find('='));
             has_value = true;
         }
-        const bool takes_value = arg == "--wav" || arg == "--seconds" || arg == "--rate" || arg == "--rules";
+        const bool takes_value =
+            arg == "--wav" || arg == "--seconds" || arg == "--rate" || arg == "--rules";
         if (takes_value && !has_value) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";

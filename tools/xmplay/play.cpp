@@ -65,8 +65,8 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
 
     const bool on_terminal = output_is_terminal();
     const player::SongInfo info = player::song_info(song);
-    std::printf("Playing \"%s\": %d channels, %d orders, speed %d, %d BPM\n", printable(module.name).c_str(),
-                info.channels, info.orders, info.speed, info.bpm);
+    std::printf("Playing \"%s\": %d channels, %d orders, speed %d, %d BPM\n",
+                printable(module.name).c_str(), info.channels, info.orders, info.speed, info.bpm);
     if (on_terminal) std::printf("q, Escape or Ctrl-C stops\n");
     std::fflush(stdout);
 
@@ -88,7 +88,8 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
             const uint64_t elapsed = device > start ? device - start : 0;
             if (!options.loop) {
                 uint64_t end = start + (options.has_seconds ? total : cap);
-                if (!options.has_seconds && offline::song_ended()) end = offline::song_end_heard_frame();
+                if (!options.has_seconds && offline::song_ended())
+                    end = offline::song_end_heard_frame();
                 if (device >= end) break;
             }
             const auto now = std::chrono::steady_clock::now();
@@ -96,7 +97,8 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
                 last_draw = now;
                 int32_t order = 0, row = 0;
                 offline::heard_row(device, order, row);
-                draw_status(elapsed, total, rate, order, row, info.orders, player::sound_underruns());
+                draw_status(elapsed, total, rate, order, row, info.orders,
+                            player::sound_underruns());
             }
         }
     }
@@ -106,8 +108,9 @@ int run_play(player::Song* song, const ModuleFile& module, const Options& option
     player::sound_close();
     if (on_terminal) std::printf("\n");
     if (underruns > 0) {
-        std::fprintf(stderr, "xmplay: %llu underruns (chunks played twice: the mixing thread fell behind)\n",
-                     static_cast<unsigned long long>(underruns));
+        std::fprintf(
+            stderr, "xmplay: %llu underruns (chunks played twice: the mixing thread fell behind)\n",
+            static_cast<unsigned long long>(underruns));
     }
     return 0;
 }

@@ -23,7 +23,8 @@ void on_signal(int)
 struct TerminalState {
     termios saved{};
     bool raw = false;
-    struct sigaction old_int {}, old_term {}, old_hup {};
+    struct sigaction old_int {
+    }, old_term{}, old_hup{};
 };
 TerminalState terminal;
 

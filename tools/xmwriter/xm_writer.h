@@ -33,9 +33,10 @@ struct Pattern {
 
     Cell& at(int row, int channel, int channels)
     {
-        const size_t index = static_cast<size_t>(row) * static_cast<size_t>(channels) +
-                             static_cast<size_t>(channel);
-        if (cells.size() <= index) cells.resize(static_cast<size_t>(rows) * static_cast<size_t>(channels));
+        const size_t index =
+            static_cast<size_t>(row) * static_cast<size_t>(channels) + static_cast<size_t>(channel);
+        if (cells.size() <= index)
+            cells.resize(static_cast<size_t>(rows) * static_cast<size_t>(channels));
         return cells[index];
     }
 };
@@ -67,7 +68,8 @@ struct Sample {
     bool adpcm = false;
 };
 
-constexpr std::array<int8_t, 16> ADPCM_DELTAS{0, 1, 2, 4, 8, 16, 32, 64, -1, -2, -4, -8, -16, -32, -64, -128};
+constexpr std::array<int8_t, 16> ADPCM_DELTAS{0,  1,  2,  4,  8,   16,  32,  64,
+                                              -1, -2, -4, -8, -16, -32, -64, -128};
 using player::ADPCM_MARK;
 
 struct Instrument {
@@ -87,7 +89,7 @@ struct Module {
     uint16_t speed = 6;
     uint16_t bpm = 125;
     uint16_t restart = 0;
-    uint16_t version = 0x0104;  // 0x0102 and 0x0103 write the older layout
+    uint16_t version = 0x0104;    // 0x0102 and 0x0103 write the older layout
     uint32_t pattern_header = 9;  // pattern header length; past the usual 9 (8 for 1.02), zeros
     std::vector<uint8_t> orders;
     std::vector<Pattern> patterns;
@@ -111,7 +113,8 @@ public:
     }
     void text(const std::string& s, size_t size, char pad = 0)
     {
-        for (size_t i = 0; i < size; ++i) u8(i < s.size() ? static_cast<uint8_t>(s[i]) : static_cast<uint8_t>(pad));
+        for (size_t i = 0; i < size; ++i)
+            u8(i < s.size() ? static_cast<uint8_t>(s[i]) : static_cast<uint8_t>(pad));
     }
     void zeros(size_t n) { bytes.insert(bytes.end(), n, 0); }
     void patch_u16(size_t at, uint32_t v)
@@ -169,7 +172,8 @@ inline std::vector<uint8_t> sample_bytes(const Sample& sample)
             const int wanted = static_cast<int8_t>(static_cast<uint8_t>(sample.frames[i] - value));
             size_t best = 0;
             for (size_t k = 1; k < ADPCM_DELTAS.size(); ++k) {
-                if (std::abs(ADPCM_DELTAS[k] - wanted) < std::abs(ADPCM_DELTAS[best] - wanted)) best = k;
+                if (std::abs(ADPCM_DELTAS[k] - wanted) < std::abs(ADPCM_DELTAS[best] - wanted))
+                    best = k;
             }
             value = static_cast<int8_t>(value + ADPCM_DELTAS[best]);
             pair = static_cast<uint8_t>(i % 2 == 0 ? best : pair | best << 4);
@@ -261,7 +265,8 @@ inline void write_instrument(ByteWriter& w, const Instrument& ins)
         w.u32(s.loop_length * scale);
         w.u8(s.volume);
         w.u8(static_cast<uint8_t>(s.finetune));
-        w.u8(static_cast<uint32_t>(s.loop) | (s.sixteen_bit ? player::SAMPLE_TYPE_SIXTEEN_BIT : 0u));
+        w.u8(static_cast<uint32_t>(s.loop) |
+             (s.sixteen_bit ? player::SAMPLE_TYPE_SIXTEEN_BIT : 0u));
         w.u8(s.panning);
         w.u8(static_cast<uint8_t>(s.relative_note));
         w.u8(packs_adpcm(s) ? ADPCM_MARK : 0);
