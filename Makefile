@@ -10,7 +10,7 @@ endif
 PACKAGES := cmake make g++ pkg-config libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev ffmpeg \
             g++-mingw-w64-i686
 
-.PHONY: all setup configure build run test bench sanitize tsan clang clean pictures
+.PHONY: all setup configure build run test bench sanitize tsan clang clean pictures format-check
 
 all: build
 
@@ -63,6 +63,12 @@ clang:
 	@cmake -S . -B $(BUILD)-clang -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORBELA_FUZZ=ON $(CMAKE_ARGS) >/dev/null
 	@cmake --build $(BUILD)-clang -j $(JOBS)
 	cd $(BUILD)-clang && ctest --output-on-failure -j $(JOBS)
+
+# Every C++ source in the one layout of .clang-format (clang-format -i FILE mends one).
+format-check:
+	@$(MAKE) --no-print-directory setup PACKAGES="clang-format"
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+	@echo "format-check: every source is in the tree's layout"
 
 # The demo, full screen (ARGS=--window for a window; Escape ends a scene, held it ends the show).
 run: build
