@@ -138,18 +138,11 @@ void ft2_tremor(Channel* channel, uint8_t parameter)
     channel->update |= UPDATE_VOLUME;
 }
 
-// FT2's multi-retrigger step: a counter to the interval, then the volume change, the volume
-// column's set volume or panning again, and the note from its start (envelopes run on).
-void ft2_retrigger_step(Song* song, Channel* channel)
+// Rxy's volume change x applied to `volume`, within 0..64. FT2 takes 11/16 and 3/2 by shifts;
+// the show's engine divides (2/3, 3/2).
+int32_t retrigger_volume(int32_t volume, uint8_t mode, bool ft2)
 {
-    const int32_t count = channel->retrig_count + 1;
-    if (count < channel->retrig_interval) {
-        channel->retrig_count = static_cast<uint8_t>(count);
-        return;
-    }
-    channel->retrig_count = 0;
-    int32_t volume = channel->volume;
-    switch (channel->retrig_mode) {
+    switch (mode) {
     case 1:
         volume -= 1;
         break;
@@ -166,7 +159,7 @@ void ft2_retrigger_step(Song* song, Channel* channel)
         volume -= 16;
         break;
     case 6:
-        volume = (volume >> 1) + (volume >> 3) + (volume >> 4);
+        volume = ft2 ? (volume >> 1) + (volume >> 3) + (volume >> 4) : volume * 2 / 3;
         break;
     case 7:
         volume >>= 1;
@@ -187,15 +180,28 @@ void ft2_retrigger_step(Song* song, Channel* channel)
         volume += 16;
         break;
     case 14:
-        volume = (volume >> 1) + volume;
+        volume = ft2 ? (volume >> 1) + volume : volume * 3 / 2;
         break;
     case 15:
-        volume += volume;
+        volume *= 2;
         break;
     default:
-        break;
+        break;  // 0 and 8 leave it
     }
-    set_volume(channel, std::clamp(volume, 0, 64));
+    return std::clamp(volume, 0, 64);
+}
+
+// FT2's multi-retrigger step: a counter to the interval, then the volume change, the volume
+// column's set volume or panning again, and the note from its start (envelopes run on).
+void ft2_retrigger_step(Song* song, Channel* channel)
+{
+    const int32_t count = channel->retrig_count + 1;
+    if (count < channel->retrig_interval) {
+        channel->retrig_count = static_cast<uint8_t>(count);
+        return;
+    }
+    channel->retrig_count = 0;
+    set_volume(channel, retrigger_volume(channel->volume, channel->retrig_mode, true));
     const uint8_t byte = channel->volume_byte;
     if (byte >= 0x10 && byte <= 0x50) set_volume(channel, byte - 16);
     if (byte >= 0xC0 && byte <= 0xCF) {
@@ -247,56 +253,8 @@ int32_t arpeggio_offset(const Song* song, const Channel* channel, const Sample* 
 
 void multi_retrigger_volume(Channel* channel)
 {
-    int32_t volume = channel->volume;
-    switch (channel->retrig_mode) {
-    case 0:
-        return;
-    case 1:
-        volume -= 1;
-        break;
-    case 2:
-        volume -= 2;
-        break;
-    case 3:
-        volume -= 4;
-        break;
-    case 4:
-        volume -= 8;
-        break;
-    case 5:
-        volume -= 16;
-        break;
-    case 6:
-        volume = volume * 2 / 3;
-        break;
-    case 7:
-        volume >>= 1;
-        break;
-    case 8:
-        break;
-    case 9:
-        volume += 1;
-        break;
-    case 10:
-        volume += 2;
-        break;
-    case 11:
-        volume += 4;
-        break;
-    case 12:
-        volume += 8;
-        break;
-    case 13:
-        volume += 16;
-        break;
-    case 14:
-        volume = volume * 3 / 2;
-        break;
-    default:
-        volume *= 2;
-        break;
-    }
-    channel->volume = std::clamp(volume, 0, 64);
+    if (channel->retrig_mode == 0) return;
+    channel->volume = retrigger_volume(channel->volume, channel->retrig_mode, false);
     channel->update |= UPDATE_VOLUME;
 }
 
