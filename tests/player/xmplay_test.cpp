@@ -27,6 +27,7 @@
 #include "tools/offline/wav.h"
 #include "tests/player/output_support.h"
 #include "tests/support/player_support.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -252,17 +253,7 @@ struct Outcome {
     std::string out, err;
 };
 
-std::string slurp(const std::string& path)
-{
-    std::string bytes;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char block[65536];
-        size_t n = 0;
-        while ((n = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, n);
-        std::fclose(file);
-    }
-    return bytes;
-}
+using test_support::slurp;
 
 class XmplayProgram : public testing::Test {
 protected:

@@ -24,6 +24,7 @@
 #include "shell/demo.h"
 #include "shell/offscreen.h"
 #include "shell/timeline.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -53,13 +54,7 @@ Outcome capture(const std::string& arguments, bool with_stderr = false)
                        (with_stderr ? " 2>&1" : ""));
 }
 
-std::string slurp(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
+using test_support::slurp;
 
 struct Scene {
     std::string name;

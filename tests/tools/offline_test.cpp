@@ -19,6 +19,7 @@
 #include "tests/support/player_support.h"
 #include "tools/offline/offline.h"
 #include "tools/offline/wav.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -63,17 +64,7 @@ TEST(OfflineRender, IsRefusedWhileLiveSoundPlaysAndTheLiveSoundPlaysOn)
 
 // ---- the WAV writer used for several files ----
 
-std::string slurp(const std::string& path)
-{
-    std::string bytes;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char block[65536];
-        size_t n = 0;
-        while ((n = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, n);
-        std::fclose(file);
-    }
-    return bytes;
-}
+using test_support::slurp;
 
 // The data size the header gives.
 uint32_t header_data_size(const std::string& bytes)
